@@ -12,12 +12,12 @@ namespace net {
 using NetHandle = void*;  // an HINTERNET on Windows; null means "no handle"
 
 // WinINet constants the portable code passes through the seam unchanged.
-inline constexpr std::uint32_t kOpenTypePreconfig = 0;          // INTERNET_OPEN_TYPE_PRECONFIG
-inline constexpr std::uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
-inline constexpr std::uint32_t kFlagReload = 0x80000000u;       // INTERNET_FLAG_RELOAD
-inline constexpr std::uint32_t kQueryContentLength = 5;         // HTTP_QUERY_CONTENT_LENGTH
-inline constexpr std::uint32_t kQueryRawHeaders = 21;           // HTTP_QUERY_RAW_HEADERS
-inline constexpr std::uint16_t kDefaultHttpPort = 80;           // INTERNET_DEFAULT_HTTP_PORT
+inline constexpr std::uint32_t kOpenTypePreconfig = 0;     // INTERNET_OPEN_TYPE_PRECONFIG
+inline constexpr std::uint32_t kServiceHttp = 3;           // INTERNET_SERVICE_HTTP
+inline constexpr std::uint32_t kFlagReload = 0x80000000u;  // INTERNET_FLAG_RELOAD
+inline constexpr std::uint32_t kQueryContentLength = 5;    // HTTP_QUERY_CONTENT_LENGTH
+inline constexpr std::uint32_t kQueryRawHeaders = 21;      // HTTP_QUERY_RAW_HEADERS
+inline constexpr std::uint16_t kDefaultHttpPort = 80;      // INTERNET_DEFAULT_HTTP_PORT
 
 enum class QueryStatus {
     Ok,              // the value is in the buffer; length holds its byte count
@@ -26,7 +26,7 @@ enum class QueryStatus {
 };
 
 class NetApi {
-public:
+  public:
     virtual ~NetApi() = default;
 
     // InternetOpenW(agent, accessType, no proxy, no bypass list, flags 0)

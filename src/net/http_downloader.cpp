@@ -1,0 +1,195 @@
+#include "net/http_downloader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "net/http_address.h"
+
+namespace net {
+namespace {
+
+constexpr std::uint32_t kChunkSize = 4096;
+// A response head beyond this is not an answer worth holding in memory.
+constexpr std::uint32_t kLongestHead = 1u << 20;
+
+constexpr char16_t kOpenFailed[] = u"初始化HTTP接口失败";
+constexpr char16_t kConnectFailed[] = u"连接HTTP服务器失败";
+constexpr char16_t kRequestFailed[] = u"初始化HTTP请求失败";
+constexpr char16_t kSendFailed[] = u"发送HTTP请求失败";
+constexpr char16_t kHeadQueryFailed[] = u"查询HTTP返回头失败";
+constexpr char16_t kNotFound[] = u"请求文件不存在!";
+constexpr char16_t kServerError[] = u"HTTP服务器返回错误";
+constexpr char16_t kCreateFileFailed[] = u"创建文件失败，可能是文件正在被占用";
+constexpr char16_t kWriteFailed[] = u"写入文件失败";
+constexpr char16_t kDownloadFailed[] = u"下载文件失败，请检查网络设置";
+
+using ChunkBuffer = std::array<char, kChunkSize + 1>;  // one chunk and a terminating zero
+
+std::string TextUpToZero(const char* text, std::size_t limit) {
+    return std::string(text, strnlen(text, limit));
+}
+
+}  // namespace
+
+HttpDownloader::HttpDownloader(NetApi& api)
+    : api(api), internetHandle(api), connectionHandle(api), requestHandle(api) {}
+
+HttpDownloader::~HttpDownloader() {
+    CloseHandles();
+}
+
+void HttpDownloader::CloseHandles() {
+    requestHandle.Reset();
+    connectionHandle.Reset();
+    internetHandle.Reset();
+}
+
+void HttpDownloader::SplitAddress(const std::u16string& address) {
+    std::u16string rest = address;
+    static constexpr std::u16string_view kPrefix = u"http://";
+    const std::size_t prefix = rest.find(kPrefix);
+    if (prefix != std::u16string::npos) rest.erase(0, prefix + kPrefix.size());
+
+    const std::size_t slash = rest.find(u'/');
+    // A second address without a path must not inherit the first one's path.
+    objectPath.clear();
+    if (slash == std::u16string::npos) {
+        server = rest;
+        return;
+    }
+    server = rest.substr(0, slash);
+    objectPath = rest.substr(slash);
+}
+
+std::u16string HttpDownloader::BuildRequestHeaders() const {
+    std::u16string block = u"Referer: ";
+    block += server;
+    block +=
+        u"\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+        u"Accept: */*\r\n"
+        u"Connection: Keep-Alive\r\n\r\n";
+    return block;
+}
+
+bool HttpDownloader::Fail(const char16_t* reason) {
+    lastFailure = reason;
+    return false;
+}
+
+bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath) {
+    lastFailure.clear();
+    CloseHandles();
+
+    if (!internetHandle.Adopt(api.Open(u"Http-connect", kOpenTypePreconfig))) {
+        return Fail(kOpenFailed);
+    }
+    SplitAddress(address);
+
+    const std::optional<HostAndPort> target = SplitServer(server);
+    if (!target || !connectionHandle.Adopt(api.Connect(internetHandle.Get(), target->host,
+                                                       target->port, kServiceHttp))) {
+        return Fail(kConnectFailed);
+    }
+    if (!requestHandle.Adopt(api.OpenRequest(connectionHandle.Get(), u"GET", objectPath,
+                                             u"HTTP/1.1", kFlagReload))) {
+        return Fail(kRequestFailed);
+    }
+    const std::u16string headers = BuildRequestHeaders();
+    if (headers.size() > UINT32_MAX ||
+        !api.SendRequest(requestHandle.Get(), headers,
+                         static_cast<std::uint32_t>(headers.size()))) {
+        return Fail(kSendFailed);
+    }
+
+    // Everything about the answer is checked before the disk is touched.
+    std::string statusLine;
+    if (!ReadStatusLine(statusLine)) return Fail(kHeadQueryFailed);
+    const std::optional<int> status = StatusCode(statusLine);
+    if (status == 404) return Fail(kNotFound);
+    if (!status || *status < 200 || *status > 299) return Fail(kServerError);
+
+    std::int64_t expected = 0;
+    if (!ReadContentLength(expected)) return Fail(kHeadQueryFailed);
+
+    MakeFolders(localPath);
+    return StoreBody(localPath, expected);
+}
+
+bool HttpDownloader::ReadStatusLine(std::string& statusLine) {
+    ChunkBuffer buffer{};
+    std::uint32_t length = kChunkSize;
+    const QueryStatus first =
+        api.QueryInfo(requestHandle.Get(), kQueryRawHeaders, buffer.data(), length);
+    if (first == QueryStatus::Ok) {
+        statusLine = TextUpToZero(buffer.data(), kChunkSize);
+        return true;
+    }
+    if (first != QueryStatus::BufferTooSmall || length <= kChunkSize || length > kLongestHead) {
+        return false;
+    }
+    // A long head: once more with the size the query asked for, plus room for a terminator.
+    std::vector<char> longHead(std::size_t{length} + 1, '\0');
+    if (api.QueryInfo(requestHandle.Get(), kQueryRawHeaders, longHead.data(), length) !=
+        QueryStatus::Ok) {
+        return false;
+    }
+    statusLine = TextUpToZero(longHead.data(), longHead.size() - 1);
+    return true;
+}
+
+bool HttpDownloader::ReadContentLength(std::int64_t& expected) {
+    ChunkBuffer buffer{};
+    std::uint32_t length = kChunkSize;
+    if (api.QueryInfo(requestHandle.Get(), kQueryContentLength, buffer.data(), length) !=
+        QueryStatus::Ok) {
+        return false;
+    }
+    const std::string text = TextUpToZero(buffer.data(), std::min(length, kChunkSize));
+    const std::optional<std::int64_t> value = ParseContentLength(text);
+    if (!value) return false;
+    expected = *value;
+    return true;
+}
+
+void HttpDownloader::MakeFolders(const std::u16string& localPath) {
+    // Every prefix up to a backslash is a folder level; outermost first.
+    for (std::size_t i = localPath.find(u'\\'); i != std::u16string::npos;
+         i = localPath.find(u'\\', i + 1)) {
+        const std::u16string folder = localPath.substr(0, i);
+        if (!api.PathExists(folder)) api.CreateFolder(folder);
+    }
+}
+
+bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t expected) {
+    std::FILE* file = api.OpenOutputFile(localPath);
+    if (!file) return Fail(kCreateFileFailed);
+
+    ChunkBuffer buffer{};
+    std::int64_t count = 0;
+    bool writeFailed = false;
+    for (;;) {
+        std::uint32_t read = 0;
+        // A read error ends the body like its end does; the length check below decides.
+        if (!api.ReadFile(requestHandle.Get(), buffer.data(), kChunkSize, read) || read == 0 ||
+            read > kChunkSize) {
+            break;
+        }
+        if (std::fwrite(buffer.data(), 1, read, file) != read) {
+            writeFailed = true;
+            break;
+        }
+        count += read;
+    }
+    // Buffered bytes reach the disk only here, so a full disk may first show at the close.
+    if (std::fclose(file) != 0) writeFailed = true;
+
+    if (writeFailed) return Fail(kWriteFailed);
+    if (count != expected) return Fail(kDownloadFailed);
+    return true;
+}
+
+}  // namespace net

@@ -1,0 +1,54 @@
+#pragma once
+// One HTTP GET download into a local file over the WinINet-shaped seam.
+
+#include <cstdint>
+#include <string>
+
+#include "net/net_api.h"
+#include "net/owned_net_handle.h"
+
+namespace net {
+
+class HttpDownloader {
+  public:
+    explicit HttpDownloader(NetApi& api);
+    ~HttpDownloader();
+    HttpDownloader(const HttpDownloader&) = delete;
+    HttpDownloader& operator=(const HttpDownloader&) = delete;
+
+    // Fetches the address into localPath; true only when the whole announced body is stored.
+    bool Download(const std::u16string& address, const std::u16string& localPath);
+
+    // Splits an address into server (host and any ":port") and objectPath (from the first "/").
+    void SplitAddress(const std::u16string& address);
+    // The extra request headers sent with every GET; 99 units plus the server's length.
+    std::u16string BuildRequestHeaders() const;
+    // Closes request, connection and internet handle, in that order.
+    void CloseHandles();
+
+    const std::u16string& Server() const { return server; }
+    const std::u16string& ObjectPath() const { return objectPath; }
+    NetHandle InternetHandle() const { return internetHandle.Get(); }
+    NetHandle ConnectionHandle() const { return connectionHandle.Get(); }
+    NetHandle RequestHandle() const { return requestHandle.Get(); }
+    // Why the last Download returned false; empty after a success.
+    const std::u16string& LastFailure() const { return lastFailure; }
+
+  private:
+    bool Fail(const char16_t* reason);
+    bool ReadStatusLine(std::string& statusLine);
+    bool ReadContentLength(std::int64_t& expected);
+    void MakeFolders(const std::u16string& localPath);
+    bool StoreBody(const std::u16string& localPath, std::int64_t expected);
+
+    NetApi& api;
+    std::u16string server;
+    std::u16string objectPath;
+    // Declared in opening order so that destruction closes them in reverse.
+    OwnedNetHandle internetHandle;
+    OwnedNetHandle connectionHandle;
+    OwnedNetHandle requestHandle;
+    std::u16string lastFailure;
+};
+
+}  // namespace net
