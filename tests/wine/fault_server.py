@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""A small HTTP/1.1 server on loopback that answers badly on purpose.
+
+Every answer closes its connection. The path picks the answer:
+
+  /ok?size=N                  200, Content-Length N, N pattern bytes
+  /status/CODE?body=T&reason=R  status line "HTTP/1.1 CODE R", Content-Length, body T
+  /length/VALUE?body=T        200 with the raw header "Content-Length: VALUE" and body T
+  /chunked?size=N             200, chunked body of N pattern bytes, no Content-Length
+  /short?size=N&send=M        Content-Length N, then M pattern bytes and the connection closes
+  /bighead?pad=N&size=M       200 with about N bytes of extra header lines, then M bytes
+  /empty                      200, Content-Length 0
+  /slow?size=N&chunk=K&delay=S  Content-Length N, sent K bytes at a time, S seconds apart
+
+Every request head received is kept in FaultHttpServer.requests (the request line and a
+dict of the headers, names in lower case), so tests can check what the client sent.
+
+Run alone: python3 fault_server.py --port 8080
+"""
+
+import argparse
+import socketserver
+import threading
+import time
+import urllib.parse
+
+
+def pattern(size):
+    """The body bytes every answer of a given size carries: 0..255 repeated."""
+    whole, rest = divmod(size, 256)
+    return bytes(range(256)) * whole + bytes(range(rest))
+
+
+class RequestHead:
+    def __init__(self, line, headers):
+        self.line = line
+        self.headers = headers
+
+    @property
+    def target(self):
+        parts = self.line.split(" ")
+        return parts[1] if len(parts) > 1 else ""
+
+
+class _Handler(socketserver.BaseRequestHandler):
+    def handle(self):
+        self.request.settimeout(30)
+        head = self._read_head()
+        if head is None:
+            return
+        self.server.requests.append(head)
+        url = urllib.parse.urlsplit(head.target)
+        query = {k: v[-1] for k, v in urllib.parse.parse_qs(url.query).items()}
+        try:
+            self._answer(url.path, query)
+        except OSError:
+            pass  # the client went away; nothing to tell it
+
+    def _read_head(self):
+        data = b""
+        while b"\r\n\r\n" not in data:
+            try:
+                piece = self.request.recv(4096)
+            except OSError:
+                return None
+            if not piece:
+                return None
+            data += piece
+            if len(data) > 1 << 20:
+                return None
+        text = data.split(b"\r\n\r\n", 1)[0].decode("latin-1")
+        lines = text.split("\r\n")
+        headers = {}
+        for line in lines[1:]:
+            name, _, value = line.partition(":")
+            headers[name.strip().lower()] = value.strip()
+        return RequestHead(lines[0], headers)
+
+    def _send(self, data):
+        self.request.sendall(data)
+
+    def _head(self, status_line, headers):
+        lines = [status_line] + [f"{k}: {v}" for k, v in headers] + ["Connection: close", "", ""]
+        self._send("\r\n".join(lines).encode("latin-1"))
+
+    def _answer(self, path, query):
+        size = int(query.get("size", "1000"))
+        if path == "/ok":
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            self._send(pattern(size))
+        elif path.startswith("/status/"):
+            code = path[len("/status/"):]
+            body = query.get("body", "error page").encode("utf-8")
+            reason = query.get("reason", "Whatever")
+            self._head(f"HTTP/1.1 {code} {reason}", [("Content-Length", len(body))])
+            self._send(body)
+        elif path.startswith("/length/"):
+            value = urllib.parse.unquote(path[len("/length/"):])
+            body = query.get("body", "").encode("utf-8")
+            self._head("HTTP/1.1 200 OK", [("Content-Length", value)])
+            self._send(body)
+        elif path == "/chunked":
+            self._head("HTTP/1.1 200 OK", [("Transfer-Encoding", "chunked")])
+            body = pattern(size)
+            for start in range(0, len(body), 1000):
+                piece = body[start:start + 1000]
+                self._send(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            self._send(b"0\r\n\r\n")
+        elif path == "/short":
+            send = int(query.get("send", str(size // 2)))
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            self._send(pattern(send))
+        elif path == "/bighead":
+            pad = int(query.get("pad", "8000"))
+            headers = [(f"X-Padding-{i}", "p" * 90) for i in range(pad // 100 + 1)]
+            self._head("HTTP/1.1 200 OK", headers + [("Content-Length", size)])
+            self._send(pattern(size))
+        elif path == "/empty":
+            self._head("HTTP/1.1 200 OK", [("Content-Length", 0)])
+        elif path == "/slow":
+            chunk = int(query.get("chunk", "100"))
+            delay = float(query.get("delay", "0.05"))
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            body = pattern(size)
+            for start in range(0, len(body), chunk):
+                time.sleep(delay)
+                self._send(body[start:start + chunk])
+        else:
+            self._head("HTTP/1.1 404 Not Found", [("Content-Length", 0)])
+
+
+class FaultHttpServer(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, port):
+        super().__init__(("127.0.0.1", port), _Handler)
+        self.requests = []
+
+
+def start_in_thread(port):
+    """Starts a FaultHttpServer on the port in a daemon thread; returns (server, thread)."""
+    server = FaultHttpServer(port)
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    return server, thread
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, required=True)
+    args = parser.parse_args()
+    with FaultHttpServer(args.port) as server:
+        server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
