@@ -1,0 +1,190 @@
+"""A virtual desktop for the Wine tests: Xvfb, and the updater's message boxes read and answered.
+
+The boxes are found on the display with xdotool (Wine names each window's X class after its
+program, and a box's window name is its caption). Their texts come from Wine's own trace:
+with WINEDEBUG=+msgbox each box prints a line `MSGBOX_OnInit L"..."` to stderr, the text's
+non-ASCII code points escaped as \\xxxx.
+"""
+
+import os
+import queue
+import re
+import shutil
+import subprocess
+import threading
+import time
+from dataclasses import dataclass, field
+
+YES = "Return"  # the default button of a Yes/No box, and the OK of an OK box
+NO = "n"
+
+_MSGBOX_LINE = re.compile(r'MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"'}
+
+
+def decode_wine_string(escaped):
+    """Decodes the body of a Wine debug string: \\n, \\r, \\t, \\\\, \\" and \\xxxx code units."""
+    out = []
+    i = 0
+    while i < len(escaped):
+        c = escaped[i]
+        if c != "\\" or i + 1 >= len(escaped):
+            out.append(c)
+            i += 1
+            continue
+        nxt = escaped[i + 1]
+        if nxt in _ESCAPES:
+            out.append(_ESCAPES[nxt])
+            i += 2
+        elif re.fullmatch(r"[0-9a-fA-F]{4}", escaped[i + 1:i + 5]):
+            out.append(chr(int(escaped[i + 1:i + 5], 16)))
+            i += 5
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def box_texts(stderr_text):
+    """Every box text traced in a stderr capture, in order."""
+    return [decode_wine_string(m.group(1)) for m in _MSGBOX_LINE.finditer(stderr_text)]
+
+
+@dataclass
+class Box:
+    caption: str
+    text: str
+
+
+@dataclass
+class RunResult:
+    returncode: int
+    boxes: list
+    stderr: str
+    # (X class, window name) of every visible window of a watched class seen during the run
+    watched_windows: set = field(default_factory=set)
+    timed_out: bool = False
+
+
+def _free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(
+                f"/tmp/.X11-unix/X{number}"):
+            return number
+    raise RuntimeError("no free X display number between :90 and :199")
+
+
+class VirtualDisplay:
+    """An Xvfb server on a free display number; stop() ends it."""
+
+    def __init__(self):
+        for tool in ("Xvfb", "xdotool"):
+            if not shutil.which(tool):
+                raise RuntimeError(f"{tool} is missing: run scripts/install-deps.sh")
+        self.number = _free_display()
+        self.display = f":{self.number}"
+        self._process = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{self.number}"):
+            if self._process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError(f"Xvfb did not start on {self.display}")
+            time.sleep(0.05)
+
+    def xdotool(self, *args):
+        done = subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
+                              capture_output=True, text=True)
+        return done.stdout.split("\n") if done.returncode == 0 else []
+
+    def visible_windows(self, classname):
+        return [w for w in self.xdotool("search", "--onlyvisible", "--classname", classname) if w]
+
+    def window_name(self, window):
+        lines = self.xdotool("getwindowname", window)
+        return lines[0] if lines else None
+
+    def press(self, window, key):
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--window", window, key)
+
+    def screenshot(self, path):
+        """Saves the whole screen as an image, for looking at a failing test."""
+        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+                       capture_output=True)
+
+    def stop(self):
+        if self._process.poll() is None:
+            self._process.terminate()
+            try:
+                self._process.wait(5)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+
+
+class _StderrReader(threading.Thread):
+    def __init__(self, stream):
+        super().__init__(daemon=True)
+        self._stream = stream
+        self.lines = []
+        self.texts = queue.Queue()
+
+    def run(self):
+        for raw in iter(self._stream.readline, b""):
+            line = raw.decode("utf-8", "replace")
+            self.lines.append(line)
+            for text in box_texts(line):
+                self.texts.put(text)
+
+
+def run_answering(display, argv, env, answer, box_class="updater.exe", watch_classes=(),
+                  timeout=60):
+    """Runs argv (a Wine command) on the display and answers each box of box_class.
+
+    answer(Box) returns the key to press (YES or NO). env must hold WINEDEBUG with +msgbox.
+    Returns a RunResult with the boxes in the order they were shown.
+    """
+    env = {**env, "DISPLAY": display.display}
+    process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    reader = _StderrReader(process.stderr)
+    reader.start()
+    boxes, watched, answered = [], set(), set()
+    deadline = time.monotonic() + timeout
+    timed_out = False
+    while process.poll() is None:
+        if time.monotonic() > deadline:
+            timed_out = True
+            process.kill()
+            break
+        for cls in watch_classes:
+            for window in display.visible_windows(cls):
+                watched.add((cls, display.window_name(window)))
+        for window in display.visible_windows(box_class):
+            if window in answered:
+                continue
+            caption = display.window_name(window)
+            try:
+                text = reader.texts.get(timeout=5)
+            except queue.Empty:
+                text = None  # a window of the class that is no box
+            if text is None:
+                answered.add(window)
+                continue
+            box = Box(caption, text)
+            boxes.append(box)
+            answered.add(window)
+            display.press(window, answer(box))
+            # Wait for this box to go before looking for the next one, so that a key never
+            # lands in a box that it was not meant for.
+            gone_by = time.monotonic() + 10
+            while window in display.visible_windows(box_class) and time.monotonic() < gone_by:
+                time.sleep(0.05)
+        time.sleep(0.05)
+    process.wait()
+    reader.join(5)
+    # Boxes that the platform refused to show still leave their trace line.
+    while not reader.texts.empty():
+        boxes.append(Box(None, reader.texts.get()))
+    return RunResult(process.returncode, boxes, "".join(reader.lines), watched, timed_out)

@@ -1,0 +1,59 @@
+// Stand-in for the program that the updater starts last: the run target after an archive
+// update, or the installer. It has no window; it appends one line to "<its own path>.ran"
+// with its command line and what "data.txt" beside it holds, so a test can tell that it
+// was started, from where, and whether the unpacked files were already in place.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// The module path at whatever length it has.
+std::wstring OwnPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (got == 0) return {};
+        if (got < path.size()) {
+            path.resize(got);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string ReadFirstLine(const std::wstring& path) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return "<missing>";
+    char buffer[512] = {};
+    if (!std::fgets(buffer, sizeof buffer, file)) buffer[0] = '\0';
+    std::fclose(file);
+    std::string line = buffer;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const std::wstring self = OwnPath();
+    const std::wstring folder = self.substr(0, self.find_last_of(L'\\') + 1);
+    const std::string record = "ran command=" + ToUtf8(GetCommandLineW()) +
+                               " data=" + ReadFirstLine(folder + L"data.txt") + "\n";
+    FILE* out = _wfopen((self + L".ran").c_str(), L"ab");
+    if (!out) return 1;
+    std::fputs(record.c_str(), out);
+    std::fclose(out);
+    return 0;
+}

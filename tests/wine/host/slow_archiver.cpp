@@ -1,0 +1,49 @@
+// Stand-in for 7z.exe that shows how the updater waits for the archiver. It records its
+// command line in "7z-calls.log" beside itself, then ends its primary thread at once while a
+// second thread goes on for a while and only then "unpacks": it writes data.txt beside itself.
+// An updater that waits on the primary thread instead of the process would start the run
+// target before data.txt is written. It is a console program, so if it were started without
+// SW_HIDE, a console window would show on the display.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr DWORD kWorkMilliseconds = 2500;
+
+std::wstring g_folder;
+
+void WriteText(const std::wstring& name, const wchar_t* mode, const std::string& text) {
+    FILE* out = _wfopen((g_folder + name).c_str(), mode);
+    if (!out) return;
+    std::fputs(text.c_str(), out);
+    std::fclose(out);
+}
+
+DWORD WINAPI Unpack(LPVOID) {
+    Sleep(kWorkMilliseconds);
+    WriteText(L"data.txt", L"wb", "unpacked by the slow archiver\n");
+    ExitProcess(0);
+}
+
+}  // namespace
+
+int wmain() {
+    std::wstring self(32768, L'\0');  // the longest path Windows has
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    g_folder = self.substr(0, self.find_last_of(L'\\') + 1);
+
+    const wchar_t* commandLine = GetCommandLineW();
+    int size = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+    if (size > 1)
+        WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, utf8.data(), size, nullptr, nullptr);
+    WriteText(L"7z-calls.log", L"ab", utf8 + "\n");
+
+    HANDLE worker = CreateThread(nullptr, 0, Unpack, nullptr, 0, nullptr);
+    if (!worker) return 1;
+    CloseHandle(worker);
+    ExitThread(0);  // the process lives on in the worker
+}

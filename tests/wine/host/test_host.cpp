@@ -1,0 +1,138 @@
+// Test host for the end-to-end tests: plays the application that starts the updater.
+//
+//   test_host.exe <updater path> <version> <manifest url> <log file> <watched file>
+//
+// It owns a hidden top-level window, starts the updater with the launch string
+// "<version>#<window handle>#<manifest url>", pumps messages until the updater exits, and
+// appends one line to the log for each message 0x467: what the watched file holds at that
+// moment (the updater must notify before it touches the application folder). The last log
+// line is the updater's exit code; the host exits with that code too (2 if it can't start it).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kUpdateNotice = WM_USER + 103;  // 0x467
+
+std::wstring g_logPath;
+std::wstring g_watchedPath;
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+void AppendLog(const std::string& line) {
+    FILE* log = _wfopen(g_logPath.c_str(), L"ab");
+    if (!log) return;
+    std::fwrite(line.data(), 1, line.size(), log);
+    std::fputc('\n', log);
+    std::fclose(log);
+}
+
+// The file's bytes with CR and LF escaped so that one record stays one line.
+std::string ReadWatched() {
+    FILE* file = _wfopen(g_watchedPath.c_str(), L"rb");
+    if (!file) return "<missing>";
+    std::string content;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
+    std::fclose(file);
+    std::string escaped;
+    for (char c : content) {
+        if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kUpdateNotice) {
+        AppendLog("0x467 wParam=" + std::to_string(wParam) + " lParam=" + std::to_string(lParam) +
+                  " watched=" + ReadWatched());
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Quotes a program path for a command line; paths hold no quotation marks.
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv || argc != 6) {
+        std::fputs(
+            "usage: test_host.exe <updater> <version> <manifest url> <log file> <watched file>\n",
+            stderr);
+        return 2;
+    }
+    const std::wstring updater = argv[1];
+    const std::wstring version = argv[2];
+    const std::wstring manifestUrl = argv[3];
+    g_logPath = argv[4];
+    g_watchedPath = argv[5];
+    LocalFree(argv);
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = HostWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"UpdaterTestHost";
+    if (!RegisterClassW(&windowClass)) return 2;
+    // Deliberately never shown: the updater's boxes must not depend on a visible owner.
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Updater test host",
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window) return 2;
+
+    const auto handle = static_cast<long long>(reinterpret_cast<LONG_PTR>(window));
+    std::wstring commandLine =
+        Quoted(updater) + L" " + version + L"#" + std::to_wstring(handle) + L"#" + manifestUrl;
+    AppendLog("host window=" + std::to_string(handle) + " command=" + ToUtf8(commandLine));
+
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(updater.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        AppendLog("start failed error=" + std::to_string(GetLastError()));
+        return 2;
+    }
+    CloseHandle(process.hThread);
+
+    // Pump until the updater has exited: its SendMessageW is served from this loop.
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) break;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    AppendLog("updater exit=" + std::to_string(exitCode));
+    DestroyWindow(window);
+    return static_cast<int>(exitCode);
+}
