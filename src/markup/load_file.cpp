@@ -1,0 +1,65 @@
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+#include "markup/markup_doc.h"
+#include "markup/text_file.h"
+#include "markup/text_util.h"
+#include "markup/utf8_text.h"
+
+namespace markup {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Reads the whole file as UTF-8 into text and puts the load line into result. False, with the
+// reason in result and text untouched, when the file cannot be read or is too large to be
+// addressed with 32-bit offsets.
+bool ReadTextFile(const std::u16string& path, std::u16string& text, std::u16string& result) {
+    std::unique_ptr<std::FILE, FileCloser> file(OpenSharedForReading(path));
+    if (!file) {
+        result = SystemErrorText();
+        return false;
+    }
+    const int64_t size = FileSizeOf(file.get());
+    if (size < 0) {
+        result = SystemErrorText();
+        return false;
+    }
+    // Units never outnumber bytes, so a size that fits also gives a unit count that fits.
+    if (size > std::numeric_limits<int32_t>::max()) {
+        result.clear();
+        AppendAscii(result, "File of ");
+        AppendDecimal(result, size);
+        AppendAscii(result, " bytes is too large");
+        return false;
+    }
+
+    // The old text goes first so that it never sits in memory beside the new one.
+    std::u16string().swap(text);
+    size_t read = 0;
+    if (size > 0) {
+        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
+        read = std::fread(bytes.get(), 1, static_cast<size_t>(size), file.get());
+        file.reset();
+        // A short read converts only what arrived.
+        Utf8ToText(bytes.get(), read, text);
+    }
+    result.clear();
+    AppendDecimal(result, size);
+    AppendAscii(result, " bytes to ");
+    AppendDecimal(result, static_cast<int64_t>(text.size()));
+    AppendAscii(result, " wide chars");
+    return true;
+}
+
+}  // namespace
+
+bool MarkupDoc::LoadFile(const std::u16string& path) {
+    if (!ReadTextFile(path, docText, resultText)) return false;
+    return Parse();
+}
+
+}  // namespace markup

@@ -1,0 +1,138 @@
+#include "markup/markup_doc.h"
+
+#include <cstring>
+#include <limits>
+
+#include "markup/text_util.h"
+#include "markup/token_scanner.h"
+
+namespace markup {
+namespace {
+
+constexpr int32_t kSegmentEntries = 65536;
+
+std::unique_ptr<ElemPos[]> NewSegment(int32_t entries) {
+    // Entries are written by the parser before anything reads them, so they are left raw.
+    return std::make_unique_for_overwrite<ElemPos[]>(static_cast<size_t>(entries));
+}
+
+}  // namespace
+
+MarkupDoc::MarkupDoc() {
+    SetDocument(nullptr);
+}
+
+MarkupDoc::~MarkupDoc() = default;
+
+bool MarkupDoc::SetDocument(const char16_t* text) {
+    const size_t length = text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
+    if (length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        // Offsets are 32-bit; such a text cannot be addressed, so the old document stays.
+        resultText.clear();
+        AppendAscii(resultText, "Document of ");
+        AppendDecimal(resultText, static_cast<int64_t>(length));
+        AppendAscii(resultText, " wide chars is too large");
+        return false;
+    }
+    docText.assign(text != nullptr ? text : u"", length);
+    resultText.clear();
+    return Parse();
+}
+
+void MarkupDoc::ResetPosition() {
+    parentPos = 0;
+    mainPos = 0;
+    childPos = 0;
+    nodeType = 0;
+    nodeOffset = 0;
+    nodeLength = 0;
+}
+
+bool MarkupDoc::Parse() {
+    // After a file load this holds the load line, which stays in front of the parse message.
+    std::u16string loadLine;
+    loadLine.swap(resultText);
+    ResetPosition();
+
+    const int32_t textLength = static_cast<int32_t>(docText.size());
+    elemUsed = 1;
+    GrowElementTable(textLength / 64 + 8);
+    Elem(0) = ElemPos{};
+
+    if (textLength == 0) {
+        AppendAscii(resultText, "Empty document");
+    } else {
+        TokenPos cursor;
+        cursor.text = docText.c_str();
+        const int32_t first = ParseElements(0, cursor);
+        Elem(0).length = textLength;
+        if (first == 0) {
+            resultText.clear();
+            AppendAscii(resultText, "No root element");
+        } else {
+            Elem(0).firstChild = first;
+            if (Elem(first).next != 0) {
+                resultText.clear();
+                AppendAscii(resultText, "Root element has sibling");
+            }
+        }
+    }
+    ResetPosition();
+
+    if (!loadLine.empty()) {
+        if (!resultText.empty()) {
+            loadLine.append(u", ");
+            loadLine.append(resultText);
+        }
+        resultText.swap(loadLine);
+    }
+    const ElemPos& document = Elem(0);
+    return (document.flagsLevel & FlagIllFormed) == 0 && document.firstChild != 0 &&
+           Elem(document.firstChild).next == 0;
+}
+
+bool MarkupDoc::GrowElementTable(int32_t wanted) {
+    if (wanted == 0) wanted = elemUsed + elemUsed / 2;
+    if (elemCapacity >= wanted) return true;
+
+    const int32_t oldLast = elemCapacity > 0 ? (elemCapacity - 1) >> 16 : 0;
+    int32_t newLast = (wanted - 1) >> 16;
+    // Never more than one new segment in one step.
+    if (newLast > oldLast + 1) {
+        newLast = oldLast + 1;
+        wanted = (newLast + 1) * kSegmentEntries;
+    }
+
+    if (segmentSlots <= newLast) {
+        const int32_t slots = newLast * 2 + 4;
+        auto grown = std::make_unique<std::unique_ptr<ElemPos[]>[]>(static_cast<size_t>(slots));
+        const int32_t existing = elemCapacity > 0 ? oldLast + 1 : 0;
+        for (int32_t i = 0; i < existing; ++i) grown[i] = std::move(segments[i]);
+        segments = std::move(grown);
+        segmentSlots = slots;
+    }
+
+    // Only entries in use carry anything worth copying.
+    auto usedIn = [this](int32_t segment, int32_t entries) {
+        const int32_t used = elemUsed - segment * kSegmentEntries;
+        return used < 0 ? 0 : (used < entries ? used : entries);
+    };
+    const int32_t oldEntries = elemCapacity - oldLast * kSegmentEntries;
+    if (elemCapacity > 0 && newLast > oldLast && oldEntries < kSegmentEntries) {
+        auto full = NewSegment(kSegmentEntries);
+        std::memcpy(full.get(), segments[oldLast].get(),
+                    sizeof(ElemPos) * static_cast<size_t>(usedIn(oldLast, oldEntries)));
+        segments[oldLast] = std::move(full);
+    }
+
+    auto last = NewSegment(wanted - newLast * kSegmentEntries);
+    if (elemCapacity > 0 && newLast == oldLast) {
+        std::memcpy(last.get(), segments[oldLast].get(),
+                    sizeof(ElemPos) * static_cast<size_t>(usedIn(oldLast, oldEntries)));
+    }
+    segments[newLast] = std::move(last);
+    elemCapacity = wanted;
+    return true;
+}
+
+}  // namespace markup

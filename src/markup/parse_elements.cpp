@@ -1,0 +1,173 @@
+#include <vector>
+
+#include "markup/markup_doc.h"
+#include "markup/text_util.h"
+#include "markup/token_scanner.h"
+
+namespace markup {
+namespace {
+
+// A stored start-tag name matches an end-tag name when it begins with it and either ends there
+// or goes on with one of " =/[]".
+bool EndTagMatches(const std::u16string& stored, const char16_t* name, int32_t length) {
+    const size_t n = static_cast<size_t>(length);
+    if (stored.size() < n || stored.compare(0, n, name, n) != 0) return false;
+    if (stored.size() == n) return true;
+    const char16_t c = stored[n];
+    return c == u' ' || c == u'=' || c == u'/' || c == u'[' || c == u']';
+}
+
+void AppendQuoted(std::u16string& out, const char16_t* text, size_t length) {
+    out.push_back(u'\'');
+    out.append(text, length);
+    out.push_back(u'\'');
+}
+
+}  // namespace
+
+int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
+    // Open elements keep their start-tag token in their slot; each token is scanned straight
+    // into the slot above them.
+    std::vector<NodeToken> openStack(6);
+    int32_t parent = startParent;
+    int32_t depth = 0;
+    int32_t firstAdded = 0;
+    const uint32_t baseLevel = Elem(startParent).Level();
+    cursor.pos = 0;
+    resultText.clear();
+
+    auto markError = [&] {
+        Elem(startParent).flagsLevel |= FlagIllFormed;
+        Elem(parent).flagsLevel |= FlagHasError;
+    };
+
+    // Closes the innermost open element without an end tag: its children become its following
+    // siblings. The message goes into resultText only when nothing was reported before.
+    auto closeNotEnded = [&](const NodeToken* endTag) {
+        const int32_t e = parent;
+        ElemPos& closed = Elem(e);
+        const uint32_t startTagLength = closed.StartTagLength();
+        closed.tagLengths = startTagLength;
+        closed.length = static_cast<int32_t>(startTagLength);
+        closed.flagsLevel |= FlagNotEnded;
+        const int32_t up = closed.parent;
+        if ((closed.flagsLevel & FlagHasError) != 0) {
+            closed.flagsLevel &= ~FlagHasError;
+            Elem(up).flagsLevel |= FlagHasError;
+        }
+        const int32_t firstChild = closed.firstChild;
+        closed.firstChild = 0;
+        if (firstChild != 0) {
+            const int32_t lastChild = Elem(firstChild).prev;
+            for (int32_t c = firstChild; c != 0; c = Elem(c).next) Elem(c).parent = up;
+            // An open element is always the last child of its parent.
+            closed.next = firstChild;
+            Elem(firstChild).prev = e;
+            Elem(Elem(up).firstChild).prev = lastChild;
+        }
+        parent = up;
+        --depth;
+        if (!resultText.empty()) return;
+        const std::u16string& name = openStack[static_cast<size_t>(depth)].name;
+        if (endTag != nullptr) {
+            AppendAscii(resultText, "End tag ");
+            AppendQuoted(resultText, cursor.text + cursor.nameStart,
+                         static_cast<size_t>(cursor.nameEnd - cursor.nameStart + 1));
+            AppendAscii(resultText, " at offset ");
+            AppendDecimal(resultText, endTag->start + 1);
+            AppendAscii(resultText, " does not match start tag ");
+        } else {
+            AppendAscii(resultText, "Element ");
+        }
+        AppendQuoted(resultText, name.data(), name.size());
+        AppendAscii(resultText, " at offset ");
+        AppendDecimal(resultText, closed.start);
+        if (endTag == nullptr) AppendAscii(resultText, " not ended");
+    };
+
+    for (;;) {
+        NodeToken& token = openStack[static_cast<size_t>(depth)];
+        switch (ScanToken(cursor, token)) {
+            case NodeElement: {
+                if (elemUsed == elemCapacity) GrowElementTable(0);
+                const int32_t e = elemUsed++;
+                if (firstAdded == 0) firstAdded = e;
+                ElemPos& owner = Elem(parent);
+                ElemPos& added = Elem(e);
+                uint32_t flags = 0;
+                if (owner.firstChild == 0) {
+                    owner.firstChild = e;
+                    added.prev = e;
+                    flags = FlagFirst;
+                } else {
+                    ElemPos& first = Elem(owner.firstChild);
+                    const int32_t last = first.prev;
+                    Elem(last).next = e;
+                    first.prev = e;
+                    added.prev = last;
+                }
+                added.flagsLevel = flags | ((baseLevel + static_cast<uint32_t>(depth)) & 0xFFFF);
+                added.parent = parent;
+                added.next = 0;
+                added.firstChild = 0;
+                added.start = token.start;
+                added.length = token.length;
+                added.tagLengths = static_cast<uint32_t>(token.length) & 0x3FFFFF;
+                if ((token.flags & FlagEmptyElement) == 0) {
+                    ++depth;
+                    parent = e;
+                    if (static_cast<size_t>(depth) == openStack.size()) {
+                        openStack.resize(openStack.size() * 2 + 6);
+                    }
+                }
+                break;
+            }
+            case NodeEndTag: {
+                const char16_t* name = cursor.text + cursor.nameStart;
+                const int32_t nameLength = cursor.nameEnd - cursor.nameStart + 1;
+                int32_t slot = depth - 1;
+                int32_t match = parent;
+                while (slot >= 0 && !EndTagMatches(openStack[static_cast<size_t>(slot)].name, name,
+                                                   nameLength)) {
+                    --slot;
+                    match = Elem(match).parent;
+                }
+                if (slot < 0) {
+                    markError();
+                    if (resultText.empty()) {
+                        AppendAscii(resultText, "No start tag for end tag ");
+                        AppendQuoted(resultText, name, static_cast<size_t>(nameLength));
+                        AppendAscii(resultText, " at offset ");
+                        AppendDecimal(resultText, token.start);
+                    }
+                    break;
+                }
+                ElemPos& matched = Elem(match);
+                matched.length = token.start + token.length - matched.start;
+                matched.tagLengths = matched.StartTagLength() |
+                                     ((static_cast<uint32_t>(token.length) & 0x3FF) << 22);
+                if (slot != depth - 1) {
+                    Elem(startParent).flagsLevel |= FlagIllFormed;
+                    while (depth - 1 > slot) closeNotEnded(&token);
+                }
+                parent = matched.parent;
+                --depth;
+                break;
+            }
+            case NodeError:
+                markError();
+                if (resultText.empty()) resultText = token.name;
+                break;
+            case NodeEndOfText:
+                if (depth > 0) {
+                    Elem(startParent).flagsLevel |= FlagIllFormed;
+                    while (depth > 0) closeNotEnded(nullptr);
+                }
+                return firstAdded;
+            default:
+                break;  // text, whitespace, comments, CDATA, instructions, declarations
+        }
+    }
+}
+
+}  // namespace markup

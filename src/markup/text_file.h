@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The platform's side of reading a text file; file_posix.cpp or file_win.cpp is built.
+namespace markup {
+
+// Opens a file for reading in binary mode, letting others read and write it meanwhile.
+// Null with errno set when it cannot be opened (a folder counts as unopenable).
+std::FILE* OpenSharedForReading(const std::u16string& path);
+
+// The file's size from its end position, with the position put back at the start; -1 with
+// errno set when it cannot be found.
+int64_t FileSizeOf(std::FILE* file);
+
+// The C library's message for the current errno, cut before its first CR or LF.
+std::u16string SystemErrorText();
+
+}  // namespace markup
