@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""download.exe under Wine against nginx and the fault server.
+
+python3 test_download.py --bin BUILD/bin --prefix BUILD/wine-prefix-download --work DIR [unittest args]
+"""
+
+import argparse
+import os
+import pathlib
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import rig  # noqa: E402
+
+OPTIONS = None
+PREFIX = None
+NGINX = None
+FAULTS = None
+
+HEAD_QUERY_FAILED = "查询HTTP返回头失败"
+SERVER_ERROR = "HTTP服务器返回错误"
+NOT_FOUND = "请求文件不存在!"
+CUT_SHORT = "下载文件失败，请检查网络设置"
+CANNOT_CREATE = "创建文件失败，可能是文件正在被占用"
+CANNOT_CONNECT = "连接HTTP服务器失败"
+WRITE_FAILED = "写入文件失败"
+
+
+def setUpModule():
+    global PREFIX, NGINX, FAULTS
+    work = OPTIONS.work
+    shutil.rmtree(work, ignore_errors=True)
+    (work / "www" / "sub").mkdir(parents=True)
+    PREFIX = rig.WinePrefix(OPTIONS.prefix)
+    PREFIX.ensure()
+    PREFIX.keep_alive()
+    NGINX = rig.Nginx(work / "www", work / "nginx").__enter__()
+    FAULTS = rig.FaultServer().__enter__()
+
+
+def tearDownModule():
+    for server in (FAULTS, NGINX):
+        if server:
+            server.__exit__(None, None, None)
+    if PREFIX:
+        PREFIX.wineserver_kill()
+
+
+class DownloadCase(unittest.TestCase):
+    def setUp(self):
+        self.out = OPTIONS.work / "out" / self.id().rsplit(".", 1)[-1]
+        shutil.rmtree(self.out, ignore_errors=True)
+        self.out.mkdir(parents=True)
+
+    def download(self, address, target):
+        """Runs download.exe; returns (exit code, reason text)."""
+        local = target if isinstance(target, str) else PREFIX.windows_path(target)
+        result = PREFIX.run(OPTIONS.bin / "download.exe", [address, local], timeout=120)
+        return result.returncode, result.stderr.decode("utf-8", "replace").strip()
+
+    def assertFails(self, address, reason, target=None):
+        """A refused answer: false, the reason, and no folder or file made."""
+        target = target or self.out / "new" / "f.bin"
+        self.assertEqual(self.download(address, target), (1, reason))
+        self.assertEqual(list(self.out.iterdir()), [])
+
+
+class FromNginx(DownloadCase):
+    def test_file_arrives_byte_for_byte_into_new_folders(self):
+        body = os.urandom(3 * 1024 * 1024 + 17)
+        (OPTIONS.work / "www" / "sub" / "pkg.bin").write_bytes(body)
+        target = self.out / "a" / "b" / "c" / "pkg.bin"
+        self.assertEqual(self.download(NGINX.url("sub/pkg.bin"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), body)
+
+    def test_missing_file_is_not_found(self):
+        self.assertFails(NGINX.url("sub/absent.xml"), NOT_FOUND)
+
+    def test_existing_file_is_truncated(self):
+        (OPTIONS.work / "www" / "small.txt").write_bytes(b"new")
+        target = self.out / "small.txt"
+        target.write_bytes(b"old and longer")
+        self.assertEqual(self.download(NGINX.url("small.txt"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), b"new")
+
+    def test_path_prefix_that_is_a_file_fails_to_open(self):
+        (OPTIONS.work / "www" / "small.txt").write_bytes(b"new")
+        (self.out / "file").write_bytes(b"x")
+        code, reason = self.download(NGINX.url("small.txt"), self.out / "file" / "f.bin")
+        self.assertEqual((code, reason), (1, CANNOT_CREATE))
+        self.assertEqual((self.out / "file").read_bytes(), b"x")
+
+
+class FromFaultServer(DownloadCase):
+    def test_request_carries_agent_referer_with_port_and_headers(self):
+        target = self.out / "f.bin"
+        self.assertEqual(self.download(FAULTS.url("ok?size=5000&tag=headers"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), rig.pattern(5000))
+        head = next(r for r in FAULTS.requests if "tag=headers" in r.line)
+        self.assertEqual(head.line, "GET /ok?size=5000&tag=headers HTTP/1.1")
+        self.assertEqual(head.headers["user-agent"], "Http-connect")
+        self.assertEqual(head.headers["referer"], f"127.0.0.1:{FAULTS.port}")
+        self.assertEqual(head.headers["content-type"], "application/x-www-form-urlencoded")
+        self.assertEqual(head.headers["accept"], "*/*")
+
+    def test_only_2xx_statuses_are_stored(self):
+        for status, reason in (("500", SERVER_ERROR), ("403", SERVER_ERROR),
+                               ("301", SERVER_ERROR), ("404", NOT_FOUND)):
+            with self.subTest(status=status):
+                self.assertFails(FAULTS.url(f"status/{status}?body=page"), reason)
+        target = self.out / "f.bin"
+        self.assertEqual(self.download(FAULTS.url("status/200?reason=Not%20404&body=ok"), target),
+                         (0, ""))
+        self.assertEqual(target.read_bytes(), b"ok")
+
+    def test_answers_without_a_usable_length_fail(self):
+        for path in ("chunked?size=5000", "length/-5?body=abc", "length/abc?body=abc"):
+            with self.subTest(path=path):
+                self.assertFails(FAULTS.url(path), HEAD_QUERY_FAILED)
+
+    def test_body_cut_short_keeps_what_arrived(self):
+        target = self.out / "f.bin"
+        code, reason = self.download(FAULTS.url("short?size=100000&send=30000"), target)
+        self.assertEqual((code, reason), (1, CUT_SHORT))
+        self.assertEqual(target.read_bytes(), rig.pattern(30000))
+
+    def test_head_longer_than_4096_bytes_is_read(self):
+        target = self.out / "f.bin"
+        self.assertEqual(self.download(FAULTS.url("bighead?pad=12000&size=777"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), rig.pattern(777))
+
+    def test_empty_body_gives_empty_file(self):
+        target = self.out / "f.bin"
+        target.write_bytes(b"previous")
+        self.assertEqual(self.download(FAULTS.url("empty"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), b"")
+
+    def test_slow_trickle_arrives_whole(self):
+        target = self.out / "f.bin"
+        self.assertEqual(
+            self.download(FAULTS.url("slow?size=6000&chunk=500&delay=0.1"), target), (0, ""))
+        self.assertEqual(target.read_bytes(), rig.pattern(6000))
+
+    def test_port_out_of_range_fails_at_connect(self):
+        self.assertFails(f"http://127.0.0.1:{FAULTS.port + 65536}/ok", CANNOT_CONNECT)
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "no /dev/full")
+    def test_full_disk_fails(self):
+        self.assertEqual(self.download(FAULTS.url("ok?size=100000"), r"Z:\dev\full"),
+                         (1, WRITE_FAILED))
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", type=pathlib.Path, required=True)
+    parser.add_argument("--prefix", type=pathlib.Path, required=True)
+    parser.add_argument("--work", type=pathlib.Path, required=True)
+    OPTIONS, rest = parser.parse_known_args()
+    OPTIONS.work = OPTIONS.work.resolve()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
