@@ -1,0 +1,29 @@
+#include "app/launch_args.h"
+
+#include "app/number_text.h"
+
+namespace app {
+
+LaunchArgs SplitLaunchString(const std::u16string& launchString) {
+    LaunchArgs fields;
+    std::size_t start = 0;
+    for (std::size_t hash = launchString.find(u'#'); hash != std::u16string::npos;
+         hash = launchString.find(u'#', start)) {
+        fields.push_back(launchString.substr(start, hash - start));
+        start = hash + 1;
+    }
+    fields.push_back(launchString.substr(start));
+    return fields;
+}
+
+bool ReadLaunchString(const std::u16string& launchString, UpdateContext& context) {
+    if (launchString.empty()) return false;
+    const LaunchArgs fields = SplitLaunchString(launchString);
+    if (fields.size() < 3) return false;
+    context.currentVersion = ReadDecimalPrefix(fields[0]);
+    context.hostWindow = ReadInt32Prefix(fields[1]);
+    context.manifestUrl = fields[2];
+    return true;
+}
+
+}  // namespace app

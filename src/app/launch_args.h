@@ -1,0 +1,20 @@
+#pragma once
+// The launch string: "<current version>#<host window>#<manifest address>[#ignored...]".
+
+#include <string>
+#include <vector>
+
+#include "app/update_context.h"
+
+namespace app {
+
+using LaunchArgs = std::vector<std::u16string>;
+
+// Splits at every "#": n separators give n + 1 fields, none trimmed, empty ones kept.
+LaunchArgs SplitLaunchString(const std::u16string& launchString);
+
+// Fills currentVersion, hostWindow and manifestUrl from the launch string. False (and the
+// context untouched) when the string is empty or has fewer than three fields.
+bool ReadLaunchString(const std::u16string& launchString, UpdateContext& context);
+
+}  // namespace app

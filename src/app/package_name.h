@@ -1,0 +1,14 @@
+#pragma once
+// Package names come from the server's manifest, so they are checked before anything is
+// written under them.
+
+#include <string_view>
+
+namespace app {
+
+// True when workFolder + name names a place inside the work folder: not absolute (no leading
+// "\" or "/", so no UNC path either), no ":" anywhere (drives, alternate streams), and no
+// component of dots and blanks holding "..", with either separator. Sub-folders are fine.
+bool StaysInWorkFolder(std::u16string_view name);
+
+}  // namespace app

@@ -1,0 +1,45 @@
+#pragma once
+// The thin seam between the update run and the platform: one method a Win32 call the run
+// makes. win::WinPlatform forwards each to the real API; tests record the calls with a fake.
+
+#include <cstdint>
+#include <string>
+
+#include "net/net_api.h"
+
+namespace app {
+
+// Message box flags and answers the run passes through unchanged.
+inline constexpr std::uint32_t kBoxIconError = 0x10;        // MB_OK | MB_ICONERROR
+inline constexpr std::uint32_t kBoxIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
+inline constexpr std::uint32_t kBoxYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
+inline constexpr int kAnswerNo = 7;                         // IDNO
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // MessageBoxW(owner, text, caption, flags); 0 when the box could not be shown.
+    virtual int ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                               const std::u16string& caption, std::uint32_t flags) = 0;
+    // SendMessageW(window, message, 0, 0); the result is of no interest.
+    virtual void SendToWindow(std::int32_t window, std::uint32_t message) = 0;
+    // Sleep(milliseconds)
+    virtual void Pause(std::uint32_t milliseconds) = 0;
+    // GetTempPathW, whole; empty when the system gives none.
+    virtual std::u16string TempPath() = 0;
+    // GetModuleFileNameW(no module), whole; empty on failure.
+    virtual std::u16string ModulePath() = 0;
+    // Calendar time in seconds since 1970-01-01 UTC.
+    virtual std::int64_t NowSeconds() = 0;
+    // CreateProcessW(application, commandLine) hidden, then waits until that process has
+    // ended; false when it could not be created.
+    virtual bool RunHiddenAndWait(const std::u16string& application,
+                                  const std::u16string& commandLine) = 0;
+    // ShellExecuteW(no owner, "open", file, no parameters, no folder, SW_SHOW)
+    virtual void OpenWithShell(const std::u16string& file) = 0;
+    // The download seam the run's downloaders use.
+    virtual net::NetApi& Net() = 0;
+};
+
+}  // namespace app

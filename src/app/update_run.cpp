@@ -1,0 +1,48 @@
+#include "app/update_run.h"
+
+#include "app/apply_update.h"
+#include "app/launch_args.h"
+#include "app/manifest_reader.h"
+#include "app/package_name.h"
+#include "app/work_folder.h"
+#include "net/http_downloader.h"
+
+namespace app {
+namespace {
+
+// A failed box (0) is no refusal: only an explicit No stops the update.
+bool UserAgrees(Platform& platform, const UpdateContext& context) {
+    return platform.ShowMessageBox(context.hostWindow, u"发现新版本，是否立即更新？", u"信息：",
+                                   kBoxYesNoQuestion) != kAnswerNo;
+}
+
+}  // namespace
+
+std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateContext& context,
+                                    Platform& platform) {
+    if (!ReadLaunchString(launchString, context)) return RunOutcome::ParameterError;
+    context.workFolder = MakeWorkFolder(platform);
+
+    const ManifestResult result = ReadManifest(context, platform);
+    if (result == ManifestResult::Failed) return RunOutcome::Failed;
+    if (result == ManifestResult::UpToDate) return RunOutcome::UpToDate;
+    // The name comes from the server: refuse it before anything is written under it.
+    if (!StaysInWorkFolder(context.packageName)) return RunOutcome::Failed;
+
+    if (!UserAgrees(platform, context)) return std::nullopt;
+
+    const std::u16string appFolder = GetAppFolder(platform) + u"\\";
+    net::HttpDownloader downloader(platform.Net());
+    const std::u16string packagePath = context.workFolder + context.packageName;
+    if (!downloader.Download(context.packageUrl, packagePath)) return RunOutcome::Failed;
+
+    ApplyUpdate(platform, context, result, appFolder, packagePath);
+    return std::nullopt;
+}
+
+void RunAndReport(const std::u16string& launchString, UpdateContext& context, Platform& platform) {
+    const std::optional<RunOutcome> outcome = RunUpdate(launchString, context, platform);
+    if (outcome) ShowOutcome(platform, *outcome, context.hostWindow);
+}
+
+}  // namespace app

@@ -1,0 +1,25 @@
+// updater.exe: the host starts it with "<current version>#<host window>#<manifest address>".
+// It has no window of its own and always exits with 0.
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/update_context.h"
+#include "app/update_run.h"
+#include "win/win_platform.h"
+#include "win/wininet_api.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
+    try {
+        const std::u16string launchString =
+            commandLine ? reinterpret_cast<const char16_t*>(commandLine) : u"";
+        win::WinInetApi net;
+        win::WinPlatform platform(net);
+        app::UpdateContext context;
+        app::RunAndReport(launchString, context, platform);
+    } catch (...) {
+        // Out of memory and the like: nothing sensible is left to show.
+    }
+    return 0;
+}
