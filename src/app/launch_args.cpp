@@ -4,6 +4,19 @@
 
 namespace app {
 
+std::u16string LaunchStringOf(const std::u16string& commandLine) {
+    std::size_t i = 0;
+    if (!commandLine.empty() && commandLine[0] == u'"') {
+        // A quoted name ends at the next quotation mark, whatever follows it.
+        i = commandLine.find(u'"', 1);
+        i = i == std::u16string::npos ? commandLine.size() : i + 1;
+    } else {
+        while (i < commandLine.size() && commandLine[i] > u' ') ++i;
+    }
+    while (i < commandLine.size() && commandLine[i] <= u' ') ++i;
+    return commandLine.substr(i);
+}
+
 LaunchArgs SplitLaunchString(const std::u16string& launchString) {
     LaunchArgs fields;
     std::size_t start = 0;

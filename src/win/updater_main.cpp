@@ -5,15 +5,18 @@
 
 #include <string>
 
+#include "app/launch_args.h"
 #include "app/update_context.h"
 #include "app/update_run.h"
 #include "win/win_platform.h"
 #include "win/wininet_api.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     try {
+        // Taken from the process command line rather than the runtime's argument, so that the
+        // program's name is cut off the same way whichever C runtime it is linked with.
         const std::u16string launchString =
-            commandLine ? reinterpret_cast<const char16_t*>(commandLine) : u"";
+            app::LaunchStringOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
         win::WinInetApi net;
         win::WinPlatform platform(net);
         app::UpdateContext context;

@@ -13,9 +13,9 @@ namespace {
 
 using app::ManifestResult;
 
-// The shape of most manifests below: update, then an installer, a patch and a full package.
+// update, then an installer, a patch with two items and a full package.
 std::string Manifest(const std::string& updateAttributes) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n  <update " + updateAttributes +
+    return "<?xml version=\"1.0\"?>\n<config>\n  <update " + updateAttributes +
            " run=\"App.exe\"/>\n"
            "  <UpdateInstall name=\"AppSetup.exe\" url=\"http://srv/AppSetup.exe\" size=\"9\"/>\n"
            "  <UpdateExe><item name=\"patch.7z\" url=\"http://srv/patch.7z\" size=\"1\"/>"
@@ -27,18 +27,17 @@ std::string Manifest(const std::string& updateAttributes) {
 struct Outcome {
     ManifestResult result;
     std::u16string runTarget;
-    std::u16string packageName;  // its url is always http://srv/ + name
+    std::u16string packageName;  // its address is always http://srv/ + name
 };
 
 class ReadManifestTest : public ::testing::Test {
   protected:
     Outcome Read(const std::string& manifest, double currentVersion) {
-        platform.tempPath = temp.AsTempPath();
-        platform.net.responses[u"srv/update.xml"] = {"HTTP/1.1 200 OK", manifest};
+        platform.net.bodies[u"srv/update.xml"] = manifest;
         app::UpdateContext context;
         context.currentVersion = currentVersion;
         context.manifestUrl = u"http://srv/update.xml";
-        context.workFolder = platform.tempPath + u"UpdateTemp1\\";
+        context.workFolder = temp.AsTempPath() + u"UpdateTemp1\\";
         context.runTarget = context.packageName = u"old";
         context.packageUrl = u"http://srv/old";
         const ManifestResult result = app::ReadManifest(context, platform);
@@ -60,26 +59,18 @@ TEST_F(ReadManifestTest, ChoosesThePackageByTypeAndVersionStep) {
         {"version=\"2.4\" type=\"0\"", 2.2, ManifestResult::ArchivePackage, u"patch.7z"},
         {"version=\"2.4\" type=\"0\"", 1.9, ManifestResult::ArchivePackage, u"full.7z"},
         {"version=\"2.4\" type=\"1\"", 1.9, ManifestResult::InstallerPackage, u"AppSetup.exe"},
-        {"version=\"2.4\" type=\" 1\"", 2.2, ManifestResult::InstallerPackage, u"AppSetup.exe"},
-        {"version=\"2.4\" type=\"01\"", 2.2, ManifestResult::InstallerPackage, u"AppSetup.exe"},
-        {"version=\"2.4\" type=\"1.9\"", 2.2, ManifestResult::InstallerPackage, u"AppSetup.exe"},
-        {"version=\"2.4\" type=\"\"", 2.2, ManifestResult::ArchivePackage, u"patch.7z"},
+        {"version=\"2.4\" type=\" 01\"", 2.2, ManifestResult::InstallerPackage, u"AppSetup.exe"},
         {"version=\"2.4\" type=\"yes\"", 2.2, ManifestResult::ArchivePackage, u"patch.7z"},
         {"version=\"2.4\" type=\"2\"", 2.2, ManifestResult::ArchivePackage, u"patch.7z"},
-        {"version=\"2.4\"", 2.2, ManifestResult::ArchivePackage, u"patch.7z"},
         // The step in double precision: 1.3 - 1.0 is just above 0.3, 2.3 - 2.0 just below.
         {"version=\"1.3\"", 1.0, ManifestResult::ArchivePackage, u"full.7z"},
         {"version=\"2.3\"", 2.0, ManifestResult::ArchivePackage, u"patch.7z"},
         {"version=\"0.3\"", 0.0, ManifestResult::ArchivePackage, u"patch.7z"},
-        // Versions are decimal numbers, and text after the number is ignored.
-        {"version=\"1.9\"", 1.10, ManifestResult::ArchivePackage, u"full.7z"},
+        // Decimal numbers, and text after the number is ignored.
         {"version=\"2.0 beta\"", 1.9, ManifestResult::ArchivePackage, u"patch.7z"},
-        {"version=\"1.2.3\"", 1.1, ManifestResult::ArchivePackage, u"patch.7z"},
         {"version=\"2.4\"", 2.4, ManifestResult::UpToDate, u"old"},
-        {"version=\"2.4\"", 3.0, ManifestResult::UpToDate, u"old"},
         {"version=\"1.10\"", 1.9, ManifestResult::UpToDate, u"old"},
-        {"type=\"1\"", 0.0, ManifestResult::UpToDate, u"old"},
-        {"VERSION=\"9\"", 0.0, ManifestResult::UpToDate, u"old"},
+        {"Version=\"9\" type=\"1\"", 0.0, ManifestResult::UpToDate, u"old"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = Read(Manifest(c.update), c.current);
@@ -101,24 +92,21 @@ TEST_F(ReadManifestTest, SeesOnlyPackageElementsAfterUpdate) {
         {"<config><UpdateInstall name=\"a\" url=\"http://srv/a\"/><update version=\"9\" type=\"1\" "
          "run=\"r\"/><UpdateExeEx><item name=\"b\" url=\"http://srv/b\"/></UpdateExeEx></config>",
          ManifestResult::ArchivePackage, u"r", u"b"},
-        // Nested inside update is not after it; nothing else is there: no fallback.
+        // Nested inside update is not after it.
         {"<config><update version=\"9\"><UpdateExeEx><item name=\"a\" url=\"http://srv/a\"/>"
          "</UpdateExeEx></update></config>",
          ManifestResult::Failed, u"", u"old"},
-        // Needs the full package but only the patch is offered.
+        // The full package is needed but only the patch is offered: no fallback.
         {"<config><update version=\"9\" run=\"r\"/><UpdateExe><item name=\"a\" "
          "url=\"http://srv/a\"/></UpdateExe></config>",
          ManifestResult::Failed, u"r", u"old"},
         // A package element without an item leaves the entry as it was.
         {"<config><update version=\"9\"/><UpdateExeEx><other name=\"a\"/></UpdateExeEx></config>",
          ManifestResult::ArchivePackage, u"", u"old"},
-        {"<config><update version=\"9\"/><UpdateExeEx/></config>", ManifestResult::ArchivePackage,
-         u"", u"old"},
-        // Only the first update counts; other elements between are skipped.
+        // Only the first update counts.
         {"<config><x/><update version=\"0\"/><update version=\"9\"/><UpdateExeEx><item name=\"a\" "
          "url=\"http://srv/a\"/></UpdateExeEx></config>",
          ManifestResult::UpToDate, u"old", u"old"},
-        // Entities in values are decoded.
         {"<config><update version=\"9\" run=\"a&amp;b.exe\"/><UpdateExeEx><item "
          "name=\"p&#x31;.7z\" url=\"http://srv/p1.7z\"/></UpdateExeEx></config>",
          ManifestResult::ArchivePackage, u"a&b.exe", u"p1.7z"},
@@ -132,15 +120,10 @@ TEST_F(ReadManifestTest, SeesOnlyPackageElementsAfterUpdate) {
 }
 
 TEST_F(ReadManifestTest, FailsOnUnusableManifestsAndLeavesTheContext) {
-    for (const std::string& manifest : {
-             std::string("<Config><update version=\"9\"/><UpdateExeEx><item name=\"a\" "
-                         "url=\"http://srv/a\"/></UpdateExeEx></Config>"),
-             std::string("<config><Update version=\"9\"/></config>"),
-             std::string("<config></config>"),
-             std::string("<config><update version=\"9\"/><UpdateExeEx></config>"),
-             std::string("<config/><config/>"),
-             std::string(""),
-         }) {
+    for (const std::string manifest :
+         {"<Config><update version=\"9\"/><UpdateExeEx><item name=\"a\"/></UpdateExeEx></Config>",
+          "<config><Update version=\"9\"/></config>", "<config/><config/>", "<config><update>",
+          ""}) {
         const Outcome outcome = Read(manifest, 1.0);
         EXPECT_EQ(outcome.result, ManifestResult::Failed) << manifest;
         EXPECT_EQ(outcome.runTarget, u"old") << manifest;
@@ -153,10 +136,9 @@ TEST_F(ReadManifestTest, FetchesIntoTheWorkFolderAndKeepsTheFile) {
     EXPECT_TRUE(std::filesystem::exists(temp.path / "UpdateTemp1" / "update.xml"));
     EXPECT_EQ(platform.log, std::vector<std::string>{"GET srv/update.xml"});
 
-    platform.net.responses.clear();  // 404 now
-    app::UpdateContext context;
-    context.manifestUrl = u"http://srv/update.xml";
-    context.workFolder = platform.tempPath + u"UpdateTemp2\\";
+    app::UpdateContext context;  // 404: nothing is made
+    context.manifestUrl = u"http://srv/none.xml";
+    context.workFolder = temp.AsTempPath() + u"UpdateTemp2\\";
     EXPECT_EQ(app::ReadManifest(context, platform), ManifestResult::Failed);
     EXPECT_FALSE(std::filesystem::exists(temp.path / "UpdateTemp2"));
 }

@@ -8,17 +8,14 @@
 
 namespace apptest {
 
-class TempFolder {
-  public:
+struct TempFolder {
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "apptest-XXXXXX").string();
         path = mkdtemp(pattern.data());
     }
     ~TempFolder() { std::filesystem::remove_all(path); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
 
-    // As a temporary directory the way Windows reports it: with a trailing backslash.
+    // As Windows reports a temporary directory: with a trailing backslash.
     std::u16string AsTempPath() const {
         const std::string text = path.string();
         return std::u16string(text.begin(), text.end()) + u"\\";
