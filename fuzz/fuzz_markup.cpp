@@ -1,0 +1,110 @@
+// Arbitrary bytes through the file loader's UTF-8 conversion and the parser; then every element
+// is checked, walked with the cursor and has its attributes read. The fast scanner is also
+// held against the unit-by-unit one on the same text.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "markup/attribute_value.h"
+#include "markup/markup_doc.h"
+#include "markup/token_scanner.h"
+#include "markup/token_scanner_stepwise.h"
+#include "markup/utf8_text.h"
+
+namespace {
+
+using markup::MarkupDoc;
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+void CompareScanners(const std::u16string& text) {
+    markup::TokenPos fast, slow;
+    fast.text = slow.text = text.c_str();
+    markup::NodeToken a, b;
+    for (;;) {
+        const markup::NodeType type = markup::ScanToken(fast, a);
+        Check(type == markup::ScanTokenStepwise(slow, b));
+        Check(fast.pos == slow.pos && a.length == b.length && a.flags == b.flags &&
+              a.name == b.name && fast.nameStart == slow.nameStart && fast.nameEnd == slow.nameEnd);
+        if (type == markup::NodeEndOfText) return;
+    }
+}
+
+// The table's entries must stay inside the text and link only to entries in use.
+void CheckTable(const MarkupDoc& doc, const std::u16string& text) {
+    const int used = doc.ElemUsed();
+    const int64_t length = static_cast<int64_t>(text.size());
+    for (int i = 1; i < used; ++i) {
+        const markup::ElemPos& e = doc.ElemAt(i);
+        Check(e.start >= 0 && e.length > 0 && e.start + static_cast<int64_t>(e.length) <= length);
+        Check(text[static_cast<size_t>(e.start)] == u'<');
+        Check(e.parent >= 0 && e.parent < i);
+        Check(e.firstChild >= 0 && e.firstChild < used);
+        Check(e.next >= 0 && e.next < used && e.prev > 0 && e.prev < used);
+        // Attribute reading works on any start tag, with names taken from the tag itself.
+        const char16_t* tag = text.c_str() + e.start;
+        std::u16string name;
+        for (uint32_t k = 1; k < e.StartTagLength() && tag[k] != u'='; ++k) {
+            if (tag[k] == u' ')
+                name.clear();
+            else
+                name.push_back(tag[k]);
+        }
+        for (const std::u16string& attribute : {name, std::u16string(u"a"), std::u16string()}) {
+            markup::TextSpan span;
+            if (markup::FindAttribute(text.c_str(), e.start + 1, attribute, span)) {
+                Check(span.offset >= 0 && span.length >= 0 && span.offset + span.length <= length);
+                Check(markup::DecodeValue(text.c_str() + span.offset, span.length).size() <=
+                      static_cast<size_t>(span.length));
+            }
+        }
+    }
+}
+
+// Moves a freshly parsed document's cursor along a path of sibling counts, one per level.
+bool Reach(MarkupDoc& doc, const std::u16string& text, const std::vector<int>& path) {
+    doc.SetDocument(text.c_str());
+    for (size_t level = 0; level < path.size(); ++level) {
+        if (level > 0 && !doc.EnterElement()) return false;
+        for (int step = 0; step <= path[level]; ++step) {
+            if (!doc.FindElement(u"")) return false;
+        }
+    }
+    return true;
+}
+
+// Visits elements through the cursor; with no way back up, each one is reached by replaying
+// its path from the start of the document.
+void WalkWithCursor(MarkupDoc& doc, const std::u16string& text) {
+    std::vector<std::vector<int>> pending = {{0}};
+    for (int budget = 300; !pending.empty() && budget > 0; --budget) {
+        std::vector<int> path = std::move(pending.back());
+        pending.pop_back();
+        if (!Reach(doc, text, path)) continue;
+        doc.GetAttribute(u"name");
+        doc.GetAttribute(u"url");
+        std::vector<int> child = path;
+        child.push_back(0);
+        ++path.back();
+        pending.push_back(path);
+        pending.push_back(child);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::u16string text;
+    markup::Utf8ToText(data, size, text);
+    Check(static_cast<int64_t>(text.size()) == markup::Utf8ToUtf16(nullptr, data, size));
+    CompareScanners(text);
+
+    MarkupDoc doc;
+    doc.SetDocument(text.c_str());
+    CheckTable(doc, text);
+    WalkWithCursor(doc, text);
+    return 0;
+}
