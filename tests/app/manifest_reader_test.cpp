@@ -107,9 +107,6 @@ TEST_F(ReadManifestTest, SeesOnlyPackageElementsAfterUpdate) {
         {"<config><x/><update version=\"0\"/><update version=\"9\"/><UpdateExeEx><item name=\"a\" "
          "url=\"http://srv/a\"/></UpdateExeEx></config>",
          ManifestResult::UpToDate, u"old", u"old"},
-        {"<config><update version=\"9\" run=\"a&amp;b.exe\"/><UpdateExeEx><item "
-         "name=\"p&#x31;.7z\" url=\"http://srv/p1.7z\"/></UpdateExeEx></config>",
-         ManifestResult::ArchivePackage, u"a&b.exe", u"p1.7z"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = Read(c.manifest, 1.0);
