@@ -14,7 +14,15 @@ bool IsDigit(char c) {
 
 }  // namespace
 
+bool HasControlCharacter(const std::u16string& text) {
+    for (char16_t c : text) {
+        if (c < u' ' || c == u'\x7f') return true;
+    }
+    return false;
+}
+
 std::optional<HostAndPort> SplitServer(const std::u16string& server) {
+    if (HasControlCharacter(server)) return std::nullopt;
     // A bracketed IPv6 literal holds colons of its own; the port colon follows its "]".
     std::size_t searchFrom = 0;
     if (!server.empty() && server.front() == u'[') {

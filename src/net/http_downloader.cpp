@@ -94,7 +94,9 @@ bool HttpDownloader::Download(const std::u16string& address, const std::u16strin
                                                        target->port, kServiceHttp))) {
         return Fail(kConnectFailed);
     }
-    if (!requestHandle.Adopt(api.OpenRequest(connectionHandle.Get(), u"GET", objectPath,
+    // Line breaks in the path would end the request line early and add lines of their own.
+    if (HasControlCharacter(objectPath) ||
+        !requestHandle.Adopt(api.OpenRequest(connectionHandle.Get(), u"GET", objectPath,
                                              u"HTTP/1.1", kFlagReload))) {
         return Fail(kRequestFailed);
     }
