@@ -1,15 +1,18 @@
-// Times the markup reader against pugixml on generated files and prints the figures:
+// Times the markup reader against pugixml on generated files and prints, for each file, the
 // median MB/s of the UTF-8 input over 5 runs, the ratio ours/pugixml, and the peak memory of
-// one load as a multiple of the file size (from VmHWM of a fresh child process).
+// one load as a multiple of the file size.
+//
+// Every timed run happens in a fresh child process, as the updater loads its one manifest in a
+// fresh process: a run in a warm process would let one side reuse pages that the C library
+// kept from the run before, which says more about the allocator than about the reader. The
+// child reports the time of the load call alone, and for peak memory the growth of its VmHWM.
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -25,34 +28,6 @@ std::u16string Widen(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-double Seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// One figure for each side, timed alternately so that both see the same machine load.
-// setup runs before each timed call, outside the timing.
-struct Pair {
-    double ours, peer;
-};
-Pair MedianRates(double megabytes, const std::function<void()>& setup,
-                 const std::function<void()>& ours, const std::function<void()>& peer) {
-    std::vector<double> a, b;
-    for (int run = 0; run < kRuns; ++run) {
-        setup();
-        a.push_back(megabytes / Seconds(ours));
-        setup();
-        b.push_back(megabytes / Seconds(peer));
-    }
-    return {Median(a), Median(b)};
-}
-
 long StatusKilobytes(const char* field) {
     std::FILE* status = std::fopen("/proc/self/status", "r");
     char line[256];
@@ -65,30 +40,115 @@ long StatusKilobytes(const char* field) {
     return value;
 }
 
-// Child mode: one load in a fresh process; prints the growth of its peak resident set in kB.
-int MeasurePeak(const char* which, const char* path) {
-    const long before = StatusKilobytes("VmRSS:");
-    if (std::strcmp(which, "ours") == 0) {
-        markup::MarkupDoc doc;
-        doc.LoadFile(Widen(path));
-        std::printf("%ld\n", StatusKilobytes("VmHWM:") - before);
-    } else {
-        pugi::xml_document doc;
-        doc.load_file(path);
-        std::printf("%ld\n", StatusKilobytes("VmHWM:") - before);
+std::string ReadAll(const char* path) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path, "rb")) {
+        char chunk[65536];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+        std::fclose(file);
     }
+    return bytes;
+}
+
+// Child mode: `repeat` loads of one kind; prints the seconds they took, the growth of the peak
+// resident set in kB, and whether every load succeeded.
+int RunChild(const std::string& mode, const char* path, int repeat) {
+    // Inputs for the in-memory parsers are prepared before the clock starts.
+    std::u16string text;
+    std::vector<std::vector<char>> buffers;
+    if (mode == "set") {
+        markup::MarkupDoc loaded;
+        loaded.LoadFile(Widen(path));
+        text = loaded.DocText();
+    } else if (mode == "inplace") {
+        const std::string bytes = ReadAll(path);
+        buffers.assign(static_cast<size_t>(repeat), std::vector<char>(bytes.begin(), bytes.end()));
+    }
+    const std::u16string widePath = Widen(path);
+    const long before = StatusKilobytes("VmRSS:");
+    bool ok = true;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < repeat; ++i) {
+        if (mode == "load") {
+            markup::MarkupDoc doc;
+            ok = doc.LoadFile(widePath) && ok;
+        } else if (mode == "load_file") {
+            pugi::xml_document doc;
+            ok = doc.load_file(path) && ok;
+        } else if (mode == "set") {
+            markup::MarkupDoc doc;
+            ok = doc.SetDocument(text.c_str()) && ok;
+        } else {
+            pugi::xml_document doc;
+            std::vector<char>& buffer = buffers[static_cast<size_t>(i)];
+            ok = doc.load_buffer_inplace(buffer.data(), buffer.size()) && ok;
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%.9f %ld %d\n", seconds, StatusKilobytes("VmHWM:") - before, ok ? 1 : 0);
     return 0;
 }
 
-double PeakMultiple(const char* self, const char* which, const std::string& path, size_t bytes) {
-    const std::string command = std::string(self) + " --peak " + which + " '" + path + "'";
-    std::FILE* child = popen(command.c_str(), "r");
-    long kilobytes = -1;
-    if (child != nullptr) {
-        if (std::fscanf(child, "%ld", &kilobytes) != 1) kilobytes = -1;
+struct Run {
+    double seconds = 0;
+    long peakKilobytes = 0;
+    bool ok = false;
+};
+
+Run RunInChild(const char* self, const char* mode, const std::string& path, int repeat) {
+    const std::string command =
+        std::string(self) + " --child " + mode + " '" + path + "' " + std::to_string(repeat);
+    Run run;
+    if (std::FILE* child = popen(command.c_str(), "r")) {
+        int ok = 0;
+        if (std::fscanf(child, "%lf %ld %d", &run.seconds, &run.peakKilobytes, &ok) == 3) {
+            run.ok = ok == 1;
+        }
         pclose(child);
     }
-    return kilobytes * 1024.0 / static_cast<double>(bytes);
+    return run;
+}
+
+struct Figures {
+    double rate;          // median MB/s
+    double peakMultiple;  // of the file size, from the first run
+    bool ok;
+};
+
+// Both sides run alternately so that they see the same machine load.
+void Compare(const char* self, const char* what, const char* ours, const char* peerWhat,
+             const char* peer, const std::string& path, size_t bytes, int repeat, bool showPeak) {
+    std::vector<double> a, b;
+    Figures fa{0, 0, true}, fb{0, 0, true};
+    const double megabytes = static_cast<double>(bytes) * repeat / 1e6;
+    for (int run = 0; run < kRuns; ++run) {
+        const Run x = RunInChild(self, ours, path, repeat);
+        const Run y = RunInChild(self, peer, path, repeat);
+        a.push_back(megabytes / x.seconds);
+        b.push_back(megabytes / y.seconds);
+        fa.ok = fa.ok && x.ok;
+        fb.ok = fb.ok && y.ok;
+        if (run == 0) {
+            fa.peakMultiple = x.peakKilobytes * 1024.0 / static_cast<double>(bytes);
+            fb.peakMultiple = y.peakKilobytes * 1024.0 / static_cast<double>(bytes);
+        }
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    fa.rate = a[kRuns / 2];
+    fb.rate = b[kRuns / 2];
+    std::printf("  %-12s %8.1f MB/s   pugixml %-19s %8.1f MB/s   ratio %.2f%s\n", what, fa.rate,
+                peerWhat, fb.rate, fa.rate / fb.rate, fa.ok && fb.ok ? "" : "  (a load failed)");
+    if (repeat > 1) {
+        std::printf("  %-12s %8.1f us per load                   %8.1f us per load\n", "",
+                    static_cast<double>(bytes) / fa.rate, static_cast<double>(bytes) / fb.rate);
+    }
+    if (showPeak) {
+        std::printf("  %-12s peak memory %.2fx file size      pugixml %.2fx\n", "", fa.peakMultiple,
+                    fb.peakMultiple);
+    }
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
@@ -98,73 +158,12 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     return std::fclose(file) == 0 && ok;
 }
 
-void BenchFile(const char* self, const char* label, const std::string& path,
-               const std::string& bytes, int repeat) {
-    const double megabytes = static_cast<double>(bytes.size()) * repeat / 1e6;
-    const std::u16string widePath = Widen(path);
-    std::printf("%s: %zu bytes%s\n", label, bytes.size(),
-                repeat > 1 ? (", " + std::to_string(repeat) + " loads per run").c_str() : "");
-
-    bool ok = true;
-    const Pair load = MedianRates(
-        megabytes, [] {},
-        [&] {
-            for (int i = 0; i < repeat; ++i) {
-                markup::MarkupDoc doc;
-                ok = doc.LoadFile(widePath) && ok;
-            }
-        },
-        [&] {
-            for (int i = 0; i < repeat; ++i) {
-                pugi::xml_document doc;
-                ok = doc.load_file(path.c_str()) && ok;
-            }
-        });
-    std::printf(
-        "  LoadFile     %8.1f MB/s   pugixml load_file          %8.1f MB/s   ratio %.2f%s\n",
-        load.ours, load.peer, load.ours / load.peer, ok ? "" : "  (a load failed)");
-
-    markup::MarkupDoc loaded;
-    loaded.LoadFile(widePath);
-    const std::u16string text = loaded.DocText();
-    // In-place parsing changes its buffer, so every load gets a fresh copy, made untimed.
-    std::vector<std::vector<char>> buffers(static_cast<size_t>(repeat));
-    ok = true;
-    const Pair parse = MedianRates(
-        megabytes,
-        [&] {
-            for (auto& buffer : buffers) buffer.assign(bytes.begin(), bytes.end());
-        },
-        [&] {
-            for (int i = 0; i < repeat; ++i) {
-                markup::MarkupDoc doc;
-                ok = doc.SetDocument(text.c_str()) && ok;
-            }
-        },
-        [&] {
-            for (int i = 0; i < repeat; ++i) {
-                pugi::xml_document doc;
-                std::vector<char>& buffer = buffers[static_cast<size_t>(i)];
-                ok = doc.load_buffer_inplace(buffer.data(), buffer.size()) && ok;
-            }
-        });
-    std::printf(
-        "  SetDocument  %8.1f MB/s   pugixml load_buffer_inplace %7.1f MB/s   ratio %.2f%s\n",
-        parse.ours, parse.peer, parse.ours / parse.peer, ok ? "" : "  (a parse failed)");
-    if (repeat > 1) {
-        std::printf("  per load: LoadFile %.1f us, pugixml load_file %.1f us\n",
-                    bytes.size() / load.ours, bytes.size() / load.peer);
-    } else {
-        std::printf("  peak memory of one load: LoadFile %.2fx file size, pugixml %.2fx\n",
-                    PeakMultiple(self, "ours", path, bytes.size()),
-                    PeakMultiple(self, "pugixml", path, bytes.size()));
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) return MeasurePeak(argv[2], argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], "--child") == 0) {
+        return RunChild(argv[2], argv[3], std::atoi(argv[4]));
+    }
 
     char folderPattern[] = "/tmp/bench_markup_XXXXXX";
     if (mkdtemp(folderPattern) == nullptr) {
@@ -172,7 +171,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string folder = folderPattern;
-    const size_t big = argc > 1 ? std::strtoul(argv[1], nullptr, 10) << 20 : 64u << 20;
+    // An optional argument sets the size of the two large files in MiB.
+    const size_t big = (argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64) << 20;
     const struct {
         const char* label;
         const char* name;
@@ -189,7 +189,13 @@ int main(int argc, char** argv) {
             std::perror(path.c_str());
             return 1;
         }
-        BenchFile(argv[0], file.label, path, file.bytes, file.repeat);
+        std::printf("%s: %zu bytes%s\n", file.label, file.bytes.size(),
+                    file.repeat > 1 ? ", 2000 loads per run" : "");
+        const bool big = file.repeat == 1;
+        Compare(argv[0], "LoadFile", "load", "load_file", "load_file", path, file.bytes.size(),
+                file.repeat, big);
+        Compare(argv[0], "SetDocument", "set", "load_buffer_inplace", "inplace", path,
+                file.bytes.size(), file.repeat, false);
         std::remove(path.c_str());
     }
     rmdir(folder.c_str());

@@ -16,6 +16,10 @@ std::string NativePath(const std::u16string& path) {
     out.reserve(path.size());
     for (size_t i = 0; i < path.size(); ++i) {
         uint32_t c = path[i];
+        if (c < 0x80 && c != u'\\') {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
         if (c == u'\\') c = u'/';
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
             path[i + 1] <= 0xDFFF) {

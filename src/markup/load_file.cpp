@@ -39,13 +39,14 @@ bool ReadTextFile(const std::u16string& path, std::u16string& text, std::u16stri
 
     // The old text goes first so that it never sits in memory beside the new one.
     std::u16string().swap(text);
-    size_t read = 0;
     if (size > 0) {
-        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
-        read = std::fread(bytes.get(), 1, static_cast<size_t>(size), file.get());
+        // One read into the text's own storage, converted there: the bytes need no buffer of
+        // their own and the units are written once.
+        uint8_t* bytes = PrepareUtf8InPlace(text, static_cast<size_t>(size));
+        const size_t read = std::fread(bytes, 1, static_cast<size_t>(size), file.get());
         file.reset();
         // A short read converts only what arrived.
-        Utf8ToText(bytes.get(), read, text);
+        ConvertUtf8InPlace(text, read);
     }
     result.clear();
     AppendDecimal(result, size);

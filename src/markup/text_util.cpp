@@ -1,5 +1,7 @@
 #include "markup/text_util.h"
 
+#include <cstring>
+
 namespace markup {
 
 void AppendDecimal(std::u16string& out, int64_t value) {
@@ -17,7 +19,9 @@ void AppendDecimal(std::u16string& out, int64_t value) {
 }
 
 void AppendAscii(std::u16string& out, const char* ascii) {
-    for (; *ascii != '\0'; ++ascii) out.push_back(static_cast<char16_t>(*ascii));
+    const size_t at = out.size();
+    out.resize(at + std::strlen(ascii));
+    for (size_t i = at; i < out.size(); ++i) out[i] = static_cast<char16_t>(*ascii++);
 }
 
 }  // namespace markup

@@ -36,9 +36,15 @@ inline bool IsNameStart(char16_t c) {
     return (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c > 0x60;
 }
 
+// Every unit that the scanner stops at lies at or below ">", so one comparison passes over
+// letters, digits and all non-ASCII text before the table is consulted.
+inline bool Above(char16_t c) {
+    return c > u'>';
+}
+
 // Offset of the first unit at or after i that ends a name (the zero included).
 inline int32_t SkipName(const char16_t* text, int32_t i) {
-    while (!Has(text[i], NameEnd)) ++i;
+    while (Above(text[i]) || !Has(text[i], NameEnd)) ++i;
     return i;
 }
 
@@ -67,7 +73,7 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
     int32_t i = bodyStart;
     for (;;) {
         char16_t c = text[i];
-        while (!Has(c, TagSpecial) && (!isError || c != u'<')) {
+        while (Above(c) || (!Has(c, TagSpecial) && (!isError || c != u'<'))) {
             afterEquals = false;
             c = text[++i];
         }
@@ -81,10 +87,18 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
             if (afterEquals) {
                 afterEquals = false;
                 char16_t q;
-                do {
-                    q = text[++i];
-                    if (isError && q == u'<') return Finish(cursor, token, NodeError, i - 1);
-                } while (q != c && q != 0);
+                if constexpr (isError) {
+                    for (;;) {
+                        q = text[++i];
+                        if (q == c || q == 0) break;
+                        if (q == u'<') return Finish(cursor, token, NodeError, i - 1);
+                    }
+                } else {
+                    // Both quotes and the zero lie at or below the apostrophe.
+                    do {
+                        q = text[++i];
+                    } while (q > u'\'' || (q != c && q != 0));
+                }
                 if (q == 0) return Unterminated(cursor, token, label);
             }
         }
@@ -108,6 +122,7 @@ NodeType ScanToMarker(TokenPos& cursor, NodeToken& token, int32_t i, NodeType ty
     const char16_t* text = cursor.text;
     for (;; ++i) {
         const char16_t c = text[i];
+        if (Above(c)) continue;
         if (c == u'>') {
             if (i > leadLength + 1 && text[i - 1] == lead[leadLength - 1] &&
                 (leadLength == 1 || text[i - 2] == lead[0])) {
@@ -226,6 +241,7 @@ NodeType ScanToken(TokenPos& cursor, NodeToken& token) {
     // Character data ends before "<", at ">" (included) or at the end of the text.
     for (;; ++i) {
         c = text[i];
+        if (Above(c)) continue;
         if (c == u'<' || c == 0) return Finish(cursor, token, NodeText, i - 1);
         if (c == u'>') return Finish(cursor, token, NodeText, i);
     }

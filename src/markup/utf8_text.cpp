@@ -34,34 +34,36 @@ namespace {
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 constexpr uint64_t kLowBits = 0x0101010101010101ull;
 
-// Eight bytes that are all ASCII and none of them zero.
-inline bool PlainAscii8(const uint8_t* p) {
-    uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return ((word | ((word - kLowBits) & ~word)) & kHighBits) == 0;
-}
+struct Converted {
+    int64_t units;
+    int64_t bytes;
+};
 
-// One pass shared by counting and writing so that both take exactly the same steps.
+// One pass shared by counting and writing so that both take exactly the same steps. When
+// writing, every sequence is read whole before its units are written, which lets the output
+// overlay the input (see ConvertUtf8InPlace).
 template <bool write>
-int64_t Convert(char16_t* out, const uint8_t* bytes, size_t count) {
+Converted Convert(char16_t* out, const uint8_t* bytes, size_t count) {
     const uint8_t* p = bytes;
     const uint8_t* const end = bytes + count;
     int64_t units = 0;
     for (;;) {
-        while (end - p >= 8 && PlainAscii8(p)) {
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            // Only eight plain ASCII bytes, none of them zero, take the fast way.
+            if (((word | ((word - kLowBits) & ~word)) & kHighBits) != 0) break;
             if constexpr (write) {
-                for (int k = 0; k < 8; ++k) out[units + k] = p[k];
+                // From the copy already read, so the units may overwrite the bytes in place.
+                uint8_t chunk[8];
+                std::memcpy(chunk, &word, sizeof chunk);
+                for (int k = 0; k < 8; ++k) out[units + k] = chunk[k];
             }
             units += 8;
             p += 8;
         }
         if (p == end) break;
-        int32_t value;
-        if (*p < 0x80) {
-            value = *p++;
-        } else {
-            value = DecodeUtf8Char(p, end);
-        }
+        const int32_t value = *p < 0x80 ? *p++ : DecodeUtf8Char(p, end);
         if (value == 0) break;
         if (value < 0) {
             if constexpr (write) out[units] = u'?';
@@ -79,25 +81,42 @@ int64_t Convert(char16_t* out, const uint8_t* bytes, size_t count) {
             ++units;
         }
     }
-    if constexpr (write) {
-        out[units] = 0;
-        return p - bytes;
-    }
-    return units;
+    if constexpr (write) out[units] = 0;
+    return {units, p - bytes};
 }
 
 }  // namespace
 
 int64_t Utf8ToUtf16(char16_t* out, const uint8_t* bytes, size_t count) {
-    return out != nullptr ? Convert<true>(out, bytes, count)
-                          : Convert<false>(nullptr, bytes, count);
+    if (out == nullptr) return Convert<false>(nullptr, bytes, count).units;
+    return Convert<true>(out, bytes, count).bytes;
+}
+
+uint8_t* PrepareUtf8InPlace(std::u16string& text, size_t capacity) {
+    text.clear();
+    text.resize(capacity);
+    return reinterpret_cast<uint8_t*>(text.data()) + capacity;
+}
+
+void ConvertUtf8InPlace(std::u16string& text, size_t count) {
+    // The bytes sit in the upper half of the storage (from byte `capacity` on) and units are
+    // written from its start. Every unit takes at least one byte, so when unit k is written at
+    // least k + 1 bytes have been read: the unit ends at byte 2k + 2, and the unread bytes
+    // begin at capacity + k + 1 or later, which is no earlier since k < count <= capacity.
+    const size_t capacity = text.size();
+    char16_t* units = text.data();
+    const Converted done =
+        Convert<true>(units, reinterpret_cast<const uint8_t*>(units) + capacity, count);
+    text.resize(static_cast<size_t>(done.units));
 }
 
 void Utf8ToText(const uint8_t* bytes, size_t count, std::u16string& text) {
-    const int64_t units = Convert<false>(nullptr, bytes, count);
-    text.clear();
-    text.resize(static_cast<size_t>(units));
-    Convert<true>(text.data(), bytes, count);
+    if (count == 0) {
+        text.clear();
+        return;
+    }
+    std::memcpy(PrepareUtf8InPlace(text, count), bytes, count);
+    ConvertUtf8InPlace(text, count);
 }
 
 }  // namespace markup

@@ -17,8 +17,13 @@ int32_t DecodeUtf8Char(const uint8_t*& cursor, const uint8_t* end);
 // Conversion stops at the first sequence that decodes to 0; each rejected sequence becomes "?".
 int64_t Utf8ToUtf16(char16_t* out, const uint8_t* bytes, size_t count);
 
-// Converts bytes into text, built in place at its final size. This is the conversion that
-// LoadFile uses.
+// Conversion inside the text's own storage, so that the bytes need no buffer of their own and
+// the units are written once: PrepareUtf8InPlace sizes text for up to `capacity` bytes and
+// returns where they go; ConvertUtf8InPlace turns the first `count` of them into the text.
+uint8_t* PrepareUtf8InPlace(std::u16string& text, size_t capacity);
+void ConvertUtf8InPlace(std::u16string& text, size_t count);
+
+// Converts bytes into text the way LoadFile does.
 void Utf8ToText(const uint8_t* bytes, size_t count, std::u16string& text);
 
 }  // namespace markup
