@@ -23,6 +23,9 @@ bool ReadTextFile(const std::u16string& path, std::u16string& text, std::u16stri
         result = SystemErrorText();
         return false;
     }
+    // The whole file goes in one read straight into the text, so the stream's own buffer
+    // would only add a copy.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     const int64_t size = FileSizeOf(file.get());
     if (size < 0) {
         result = SystemErrorText();

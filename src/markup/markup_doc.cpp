@@ -16,6 +16,15 @@ std::unique_ptr<ElemPos[]> NewSegment(int32_t entries) {
     return std::make_unique_for_overwrite<ElemPos[]>(static_cast<size_t>(entries));
 }
 
+// Units before the terminating zero, four per step; each unit is read only after the ones
+// before it proved nonzero, so nothing past the zero is touched.
+size_t TextLength(const char16_t* text) {
+    const char16_t* p = text;
+    while (p[0] != 0 && p[1] != 0 && p[2] != 0 && p[3] != 0) p += 4;
+    while (*p != 0) ++p;
+    return static_cast<size_t>(p - text);
+}
+
 }  // namespace
 
 MarkupDoc::MarkupDoc() {
@@ -25,7 +34,7 @@ MarkupDoc::MarkupDoc() {
 MarkupDoc::~MarkupDoc() = default;
 
 bool MarkupDoc::SetDocument(const char16_t* text) {
-    const size_t length = text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
+    const size_t length = text != nullptr ? TextLength(text) : 0;
     if (length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
         // Offsets are 32-bit; such a text cannot be addressed, so the old document stays.
         resultText.clear();

@@ -65,6 +65,7 @@ class MarkupDoc {
     ElemPos& Elem(int32_t i) { return segments[i >> 16][i & 0xFFFF]; }
     bool Parse();
     int32_t ParseElements(int32_t startParent, TokenPos& cursor);
+    void RelinkMovedChildren(int32_t firstAdded);
     bool GrowElementTable(int32_t wanted);
     void ResetPosition();
 

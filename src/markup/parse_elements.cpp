@@ -25,6 +25,21 @@ void AppendQuoted(std::u16string& out, const char16_t* text, size_t length) {
 
 }  // namespace
 
+// The children of an element closed without its end tag move up to its parent, and on up
+// while that one is closed the same way: each entry's parent becomes its nearest ancestor that
+// was not closed so. Parents come before their children in the table, so one pass in table
+// order sees every parent already final. Open elements never change their parent, so nothing
+// during the parse needs these links earlier.
+void MarkupDoc::RelinkMovedChildren(int32_t firstAdded) {
+    if (firstAdded == 0) return;
+    for (int32_t i = firstAdded; i < elemUsed; ++i) {
+        ElemPos& entry = Elem(i);
+        if (entry.parent >= firstAdded && (Elem(entry.parent).flagsLevel & FlagNotEnded) != 0) {
+            entry.parent = Elem(entry.parent).parent;
+        }
+    }
+}
+
 int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
     // Open elements keep their start-tag token in their slot; each token is scanned straight
     // into the slot above them.
@@ -35,6 +50,8 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
     const uint32_t baseLevel = Elem(startParent).Level();
     cursor.pos = 0;
     resultText.clear();
+
+    bool anyMoved = false;
 
     auto markError = [&] {
         Elem(startParent).flagsLevel |= FlagIllFormed;
@@ -59,7 +76,9 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
         closed.firstChild = 0;
         if (firstChild != 0) {
             const int32_t lastChild = Elem(firstChild).prev;
-            for (int32_t c = firstChild; c != 0; c = Elem(c).next) Elem(c).parent = up;
+            // The moved children's parent links are set once at the end (see below): doing it
+            // here would cost time quadratic in the nesting of unended elements.
+            anyMoved = true;
             // An open element is always the last child of its parent.
             closed.next = firstChild;
             Elem(firstChild).prev = e;
@@ -163,6 +182,7 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
                     Elem(startParent).flagsLevel |= FlagIllFormed;
                     while (depth > 0) closeNotEnded(nullptr);
                 }
+                if (anyMoved) RelinkMovedChildren(firstAdded);
                 return firstAdded;
             default:
                 break;  // text, whitespace, comments, CDATA, instructions, declarations

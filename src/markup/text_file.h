@@ -8,11 +8,11 @@
 namespace markup {
 
 // Opens a file for reading in binary mode, letting others read and write it meanwhile.
-// Null with errno set when it cannot be opened (a folder counts as unopenable).
+// Null with errno set when it cannot be opened.
 std::FILE* OpenSharedForReading(const std::u16string& path);
 
-// The file's size from its end position, with the position put back at the start; -1 with
-// errno set when it cannot be found.
+// The file's size, the position of its end, while the file stays positioned at its start; -1
+// with errno set when it cannot be found or the path names a folder.
 int64_t FileSizeOf(std::FILE* file);
 
 // The C library's message for the current errno, cut before its first CR or LF.
