@@ -1,6 +1,8 @@
+#include <string_view>
 #include <vector>
 
 #include "markup/markup_doc.h"
+#include "markup/open_names.h"
 #include "markup/text_util.h"
 #include "markup/token_scanner.h"
 
@@ -52,6 +54,17 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
     resultText.clear();
 
     bool anyMoved = false;
+    // End tags that close nothing cost a walk down every open element. Deep nesting with many
+    // such end tags would make that quadratic, so once the walks have cost a million steps the
+    // open names are indexed, and from then on such an end tag is recognised at once.
+    constexpr int64_t kWalkBudget = 1000000;
+    int64_t failedWalkSteps = 0;
+    bool indexed = false;
+    OpenNames openNames;
+    auto nameOf = [&](int32_t e, int32_t slot) {
+        return std::u16string_view(cursor.text + Elem(e).start + 1,
+                                   openStack[static_cast<size_t>(slot)].name.size());
+    };
 
     auto markError = [&] {
         Elem(startParent).flagsLevel |= FlagIllFormed;
@@ -62,6 +75,7 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
     // siblings. The message goes into resultText only when nothing was reported before.
     auto closeNotEnded = [&](const NodeToken* endTag) {
         const int32_t e = parent;
+        if (indexed) openNames.Remove(nameOf(e, depth - 1));
         ElemPos& closed = Elem(e);
         const uint32_t startTagLength = closed.StartTagLength();
         closed.tagLengths = startTagLength;
@@ -133,6 +147,7 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
                 added.length = token.length;
                 added.tagLengths = static_cast<uint32_t>(token.length) & 0x3FFFFF;
                 if ((token.flags & FlagEmptyElement) == 0) {
+                    if (indexed) openNames.Add(nameOf(e, depth));
                     ++depth;
                     parent = e;
                     if (static_cast<size_t>(depth) == openStack.size()) {
@@ -144,12 +159,23 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
             case NodeEndTag: {
                 const char16_t* name = cursor.text + cursor.nameStart;
                 const int32_t nameLength = cursor.nameEnd - cursor.nameStart + 1;
-                int32_t slot = depth - 1;
-                int32_t match = parent;
-                while (slot >= 0 && !EndTagMatches(openStack[static_cast<size_t>(slot)].name, name,
-                                                   nameLength)) {
-                    --slot;
-                    match = Elem(match).parent;
+                int32_t slot = -1;
+                int32_t match = 0;
+                if (!indexed || openNames.MayClose({name, static_cast<size_t>(nameLength)})) {
+                    slot = depth - 1;
+                    match = parent;
+                    while (slot >= 0 && !EndTagMatches(openStack[static_cast<size_t>(slot)].name,
+                                                       name, nameLength)) {
+                        --slot;
+                        match = Elem(match).parent;
+                    }
+                }
+                if (slot < 0 && !indexed && (failedWalkSteps += depth) > kWalkBudget) {
+                    indexed = true;
+                    for (int32_t k = depth - 1, open = parent; k >= 0; --k) {
+                        openNames.Add(nameOf(open, k));
+                        open = Elem(open).parent;
+                    }
                 }
                 if (slot < 0) {
                     markError();
@@ -169,6 +195,7 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
                     Elem(startParent).flagsLevel |= FlagIllFormed;
                     while (depth - 1 > slot) closeNotEnded(&token);
                 }
+                if (indexed) openNames.Remove(nameOf(match, depth - 1));
                 parent = matched.parent;
                 --depth;
                 break;

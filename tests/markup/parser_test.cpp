@@ -185,5 +185,28 @@ TEST(Parser, DeepNestingAndMassRecovery) {
     EXPECT_EQ(doc.ElemAt(1).length, 7 * kDepth);
 }
 
+// End tags that close nothing, met deep inside open elements, must not cost a walk over all
+// of them each; matching by name prefix must still work afterwards.
+TEST(Parser, ManyUnmatchedEndTagsInDeepNesting) {
+    const int kDepth = 200000;
+    std::u16string text = u"<r>";
+    for (int i = 0; i < kDepth; ++i) text += u"<a[1]>";
+    for (int i = 0; i < kDepth; ++i) text += u"</b>";
+    text += u"</a></a[1></a[></a[1]></r>";
+    MarkupDoc doc;
+    EXPECT_FALSE(doc.SetDocument(text.c_str()));
+    EXPECT_EQ(Narrow(doc.ResultText()),
+              "No start tag for end tag 'b' at offset " + std::to_string(3 + 6 * kDepth));
+    const int innermost = kDepth + 1;
+    EXPECT_EQ(doc.ElemAt(innermost).EndTagLength(), 4u);  // </a>
+    EXPECT_NE(doc.ElemAt(innermost).flagsLevel & FlagHasError, 0u);
+    EXPECT_EQ(doc.ElemAt(innermost - 1).EndTagLength(), 6u);  // </a[1>
+    EXPECT_EQ(doc.ElemAt(innermost - 2).EndTagLength(), 7u);  // </a[1]>, after </a[> failed
+    EXPECT_NE(doc.ElemAt(innermost - 2).flagsLevel & FlagHasError, 0u);
+    EXPECT_NE(doc.ElemAt(innermost - 3).flagsLevel & FlagNotEnded, 0u);
+    EXPECT_EQ(doc.ElemAt(1).EndTagLength(), 4u);  // </r>
+    EXPECT_EQ(doc.ElemAt(1).length, static_cast<int32_t>(text.size()));
+}
+
 }  // namespace
 }  // namespace markup
