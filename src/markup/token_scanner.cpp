@@ -83,7 +83,10 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
         if (c == u'=') {
             const char16_t lastChar = i > bodyStart ? text[i - 1] : 0;
             afterEquals = !afterEquals && lastChar != u'=';
-        } else if (c == u'"' || c == u'\'') {
+            // The usual name="value": straight on to the quote.
+            if (afterEquals && (text[i + 1] == u'"' || text[i + 1] == u'\'')) c = text[++i];
+        }
+        if (c == u'"' || c == u'\'') {
             if (afterEquals) {
                 afterEquals = false;
                 char16_t q;
