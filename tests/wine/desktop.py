@@ -74,27 +74,19 @@ def _free_display():
     raise RuntimeError("no free X display number between :90 and :199")
 
 
-class VirtualDisplay:
-    """An Xvfb server on a free display number; stop() ends it."""
+class Display:
+    """An X display that xdotool looks at, such as ":0"."""
 
-    def __init__(self):
-        for tool in ("Xvfb", "xdotool"):
-            if not shutil.which(tool):
-                raise RuntimeError(f"{tool} is missing: run scripts/install-deps.sh")
-        self.number = _free_display()
-        self.display = f":{self.number}"
-        self._process = subprocess.Popen(
-            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{self.number}"):
-            if self._process.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError(f"Xvfb did not start on {self.display}")
-            time.sleep(0.05)
+    def __init__(self, display):
+        self.display = display
 
     def xdotool(self, *args):
-        done = subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
-                              capture_output=True, text=True)
+        try:
+            done = subprocess.run(["xdotool", *args],
+                                  env={**os.environ, "DISPLAY": self.display},
+                                  capture_output=True, text=True, timeout=10)
+        except subprocess.TimeoutExpired:  # windowfocus --sync on a window that went away
+            return []
         return done.stdout.split("\n") if done.returncode == 0 else []
 
     def visible_windows(self, classname):
@@ -113,6 +105,25 @@ class VirtualDisplay:
         subprocess.run(["import", "-display", self.display, "-window", "root", path],
                        capture_output=True)
 
+
+class VirtualDisplay(Display):
+    """An Xvfb server on a free display number; stop() ends it."""
+
+    def __init__(self):
+        for tool in ("Xvfb", "xdotool"):
+            if not shutil.which(tool):
+                raise RuntimeError(f"{tool} is missing: run scripts/install-deps.sh")
+        self.number = _free_display()
+        super().__init__(f":{self.number}")
+        self._process = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{self.number}"):
+            if self._process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError(f"Xvfb did not start on {self.display}")
+            time.sleep(0.05)
+
     def stop(self):
         if self._process.poll() is None:
             self._process.terminate()
@@ -126,31 +137,94 @@ class VirtualDisplay:
 class _StderrReader(threading.Thread):
     def __init__(self, stream):
         super().__init__(daemon=True)
-        self._stream = stream
+        self.stream = stream
         self.lines = []
         self.texts = queue.Queue()
 
     def run(self):
-        for raw in iter(self._stream.readline, b""):
+        for raw in iter(self.stream.readline, b""):
             line = raw.decode("utf-8", "replace")
             self.lines.append(line)
             for text in box_texts(line):
                 self.texts.put(text)
 
 
+class BoxAnswerer:
+    """Answers the boxes of one program class as they appear; poll() does one round.
+
+    stream is the stderr of the Wine process tree (its programs inherit it), traced with
+    WINEDEBUG=+msgbox. answer(Box) returns the key to press (YES or NO), or None to leave the
+    box to a person at the display.
+    """
+
+    def __init__(self, display, stream, answer, box_class="updater.exe", watch_classes=()):
+        self.display = display
+        self.answer = answer
+        self.box_class = box_class
+        self.watch_classes = watch_classes
+        self.boxes = []
+        self.watched_windows = set()
+        self._answered = set()
+        self._reader = _StderrReader(stream)
+        self._reader.start()
+
+    @property
+    def stderr(self):
+        return "".join(self._reader.lines)
+
+    def poll(self):
+        for cls in self.watch_classes:
+            for window in self.display.visible_windows(cls):
+                self.watched_windows.add((cls, self.display.window_name(window)))
+        for window in self.display.visible_windows(self.box_class):
+            if window in self._answered:
+                continue
+            self._answered.add(window)
+            caption = self.display.window_name(window)
+            try:
+                text = self._reader.texts.get(timeout=5)
+            except queue.Empty:
+                continue  # a window of the class that is no box
+            box = Box(caption, text)
+            if os.environ.get("DESKTOP_DEBUG"):
+                print(f"desktop: window {window} [{caption}] {text}", flush=True)
+            self.boxes.append(box)
+            key = self.answer(box)
+            if key is None:
+                continue
+            # A key that arrives while the box is still being set up is lost: press again
+            # until the box has gone. The key goes to this window only, so it can never
+            # answer a box that it was not meant for.
+            for _ in range(10):
+                self.display.press(window, key)
+                gone_by = time.monotonic() + 2
+                while (window in self.display.visible_windows(self.box_class)
+                       and time.monotonic() < gone_by):
+                    time.sleep(0.05)
+                if window not in self.display.visible_windows(self.box_class):
+                    break
+
+    def finish(self):
+        """Stops reading once the stream has ended; boxes that the platform refused to show
+        (no window ever appeared) are added with no caption."""
+        self._reader.join(1)
+        if not self._reader.is_alive():
+            self._reader.stream.close()
+        while not self._reader.texts.empty():
+            self.boxes.append(Box(None, self._reader.texts.get()))
+
+
 def run_answering(display, argv, env, answer, box_class="updater.exe", watch_classes=(),
                   timeout=60):
     """Runs argv (a Wine command) on the display and answers each box of box_class.
 
-    answer(Box) returns the key to press (YES or NO). env must hold WINEDEBUG with +msgbox.
-    Returns a RunResult with the boxes in the order they were shown.
+    env must hold WINEDEBUG with +msgbox. Returns a RunResult with the boxes in the order
+    they were shown.
     """
     env = {**env, "DISPLAY": display.display}
     process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    reader = _StderrReader(process.stderr)
-    reader.start()
-    boxes, watched, answered = [], set(), set()
+    answerer = BoxAnswerer(display, process.stderr, answer, box_class, watch_classes)
     deadline = time.monotonic() + timeout
     timed_out = False
     while process.poll() is None:
@@ -158,33 +232,24 @@ def run_answering(display, argv, env, answer, box_class="updater.exe", watch_cla
             timed_out = True
             process.kill()
             break
-        for cls in watch_classes:
-            for window in display.visible_windows(cls):
-                watched.add((cls, display.window_name(window)))
-        for window in display.visible_windows(box_class):
-            if window in answered:
-                continue
-            caption = display.window_name(window)
-            try:
-                text = reader.texts.get(timeout=5)
-            except queue.Empty:
-                text = None  # a window of the class that is no box
-            if text is None:
-                answered.add(window)
-                continue
-            box = Box(caption, text)
-            boxes.append(box)
-            answered.add(window)
-            display.press(window, answer(box))
-            # Wait for this box to go before looking for the next one, so that a key never
-            # lands in a box that it was not meant for.
-            gone_by = time.monotonic() + 10
-            while window in display.visible_windows(box_class) and time.monotonic() < gone_by:
-                time.sleep(0.05)
+        answerer.poll()
         time.sleep(0.05)
     process.wait()
-    reader.join(5)
-    # Boxes that the platform refused to show still leave their trace line.
-    while not reader.texts.empty():
-        boxes.append(Box(None, reader.texts.get()))
-    return RunResult(process.returncode, boxes, "".join(reader.lines), watched, timed_out)
+    answerer.poll()
+    answerer.finish()
+    return RunResult(process.returncode, answerer.boxes, answerer.stderr,
+                     answerer.watched_windows, timed_out)
+
+
+def keep_wine_on_display(prefix, display):
+    """Starts the prefix's persistent wineserver and background services on the display.
+
+    Wine's desktop process picks its graphics driver when it starts: started without a
+    display it can show no window, and every message box of the session fails at once.
+    The services' output is detached so that they never hold a test's stderr pipe open.
+    """
+    prefix.wineserver_kill()
+    env = prefix.env(display=display.display)
+    subprocess.run(["wineserver", "-p"], env=env, check=True, timeout=60)
+    subprocess.run(["wine", "wineboot"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
