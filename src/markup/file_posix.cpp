@@ -12,14 +12,15 @@ namespace {
 // The program composes Windows paths, with backslashes, also when its core runs natively on
 // Linux; there every backslash is taken as "/" so that such a path names the same file.
 std::string NativePath(const std::u16string& path) {
-    std::string out;
-    out.reserve(path.size());
-    for (size_t i = 0; i < path.size(); ++i) {
+    // Plain ASCII, the usual case, maps unit for unit.
+    size_t ascii = 0;
+    while (ascii < path.size() && path[ascii] < 0x80) ++ascii;
+    std::string out(ascii, '\0');
+    for (size_t i = 0; i < ascii; ++i) {
+        out[i] = path[i] == u'\\' ? '/' : static_cast<char>(path[i]);
+    }
+    for (size_t i = ascii; i < path.size(); ++i) {
         uint32_t c = path[i];
-        if (c < 0x80 && c != u'\\') {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
         if (c == u'\\') c = u'/';
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
             path[i + 1] <= 0xDFFF) {

@@ -52,6 +52,7 @@ bool ReadTextFile(const std::u16string& path, std::u16string& text, std::u16stri
         ConvertUtf8InPlace(text, read);
     }
     result.clear();
+    result.reserve(48);
     AppendDecimal(result, size);
     AppendAscii(result, " bytes to ");
     AppendDecimal(result, static_cast<int64_t>(text.size()));
