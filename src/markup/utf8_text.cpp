@@ -47,23 +47,34 @@ Converted Convert(char16_t* out, const uint8_t* bytes, size_t count) {
     const uint8_t* p = bytes;
     const uint8_t* const end = bytes + count;
     int64_t units = 0;
-    for (;;) {
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            // Only eight plain ASCII bytes, none of them zero, take the fast way.
-            if (((word | ((word - kLowBits) & ~word)) & kHighBits) != 0) break;
-            if constexpr (write) {
-                // From the copy already read, so the units may overwrite the bytes in place.
-                uint8_t chunk[8];
-                std::memcpy(chunk, &word, sizeof chunk);
-                for (int k = 0; k < 8; ++k) out[units + k] = chunk[k];
+    while (p != end) {
+        int32_t value;
+        const uint8_t lead = *p;
+        if (lead < 0x80) {
+            uint64_t word = 0;
+            if (end - p >= 8) std::memcpy(&word, p, sizeof word);
+            // Eight plain ASCII bytes, none of them zero, go in one step.
+            if (end - p >= 8 && ((word | ((word - kLowBits) & ~word)) & kHighBits) == 0) {
+                if constexpr (write) {
+                    // From the copy already read, so the units may overwrite the bytes in place.
+                    uint8_t chunk[8];
+                    std::memcpy(chunk, &word, sizeof chunk);
+                    for (int k = 0; k < 8; ++k) out[units + k] = chunk[k];
+                }
+                units += 8;
+                p += 8;
+                continue;
             }
-            units += 8;
-            p += 8;
+            value = lead;
+            ++p;
+        } else if ((lead & 0x30) == 0x20 && end - p >= 3 && p[1] >= 0x80 && p[2] >= 0x80) {
+            // A whole three-byte sequence, the form of most CJK text, decoded in one step
+            // exactly as DecodeUtf8Char would.
+            value = ((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            value = DecodeUtf8Char(p, end);
         }
-        if (p == end) break;
-        const int32_t value = *p < 0x80 ? *p++ : DecodeUtf8Char(p, end);
         if (value == 0) break;
         if (value < 0) {
             if constexpr (write) out[units] = u'?';
