@@ -9,15 +9,14 @@ namespace {
 
 // Classes of the ASCII units that the scanner stops at; every unit from 0x80 up is plain.
 enum : uint8_t {
-    Space = 1,       // space, tab, LF, CR
-    NameEnd = 2,     // whitespace, "/" or ">": ends a tag name
-    TagSpecial = 4,  // ">", quotes, "=", whitespace or zero: needs a look inside a tag
+    NameEnd = 1,     // whitespace, "/" or ">": ends a tag name
+    TagSpecial = 2,  // ">", quotes, "=", whitespace or zero: needs a look inside a tag
 };
 
 struct CharTable {
     uint8_t cls[128] = {};
     constexpr CharTable() {
-        for (char16_t c : {u' ', u'\t', u'\n', u'\r'}) cls[c] = Space | NameEnd | TagSpecial;
+        for (char16_t c : {u' ', u'\t', u'\n', u'\r'}) cls[c] = NameEnd | TagSpecial;
         cls[u'/'] = NameEnd;
         cls[u'>'] = NameEnd | TagSpecial;
         cls[0] = NameEnd | TagSpecial;
@@ -37,7 +36,7 @@ inline bool IsNameStart(char16_t c) {
 }
 
 // Every unit that the scanner stops at lies at or below ">", so one comparison passes over
-// letters, digits and all non-ASCII text before the table is consulted.
+// letters and all non-ASCII text before the table is consulted.
 inline bool Above(char16_t c) {
     return c > u'>';
 }
