@@ -35,17 +35,29 @@ MarkupDoc::~MarkupDoc() = default;
 
 bool MarkupDoc::SetDocument(const char16_t* text) {
     const size_t length = text != nullptr ? TextLength(text) : 0;
-    if (length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        // Offsets are 32-bit; such a text cannot be addressed, so the old document stays.
-        resultText.clear();
-        AppendAscii(resultText, "Document of ");
-        AppendDecimal(resultText, static_cast<int64_t>(length));
-        AppendAscii(resultText, " wide chars is too large");
-        return false;
-    }
+    if (!FitsOffsets(length)) return false;
     docText.assign(text != nullptr ? text : u"", length);
     resultText.clear();
     return Parse();
+}
+
+bool MarkupDoc::SetDocument(std::u16string&& text) {
+    const size_t zero = text.find(u'\0');
+    if (zero != std::u16string::npos) text.resize(zero);
+    if (!FitsOffsets(text.size())) return false;
+    docText = std::move(text);
+    resultText.clear();
+    return Parse();
+}
+
+bool MarkupDoc::FitsOffsets(size_t length) {
+    if (length <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) return true;
+    // Offsets are 32-bit; such a text cannot be addressed, so the old document stays.
+    resultText.clear();
+    AppendAscii(resultText, "Document of ");
+    AppendDecimal(resultText, static_cast<int64_t>(length));
+    AppendAscii(resultText, " wide chars is too large");
+    return false;
 }
 
 void MarkupDoc::ResetPosition() {

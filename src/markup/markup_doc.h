@@ -44,6 +44,9 @@ class MarkupDoc {
 
     // Parses a zero-terminated text (null means empty); true when it is well-formed.
     bool SetDocument(const char16_t* text);
+    // The same for a text the caller hands over: it becomes the document without a copy, the
+    // way an in-place parser reuses its caller's buffer. The text ends at its first zero unit.
+    bool SetDocument(std::u16string&& text);
     // Reads a UTF-8 file and parses it; true when it was read and is well-formed. A file that
     // cannot be read leaves the previous document, table and cursor as they were.
     bool LoadFile(const std::u16string& path);
@@ -63,6 +66,7 @@ class MarkupDoc {
 
   private:
     ElemPos& Elem(int32_t i) { return segments[i >> 16][i & 0xFFFF]; }
+    bool FitsOffsets(size_t length);
     bool Parse();
     int32_t ParseElements(int32_t startParent, TokenPos& cursor);
     void RelinkMovedChildren(int32_t firstAdded);

@@ -65,6 +65,21 @@ TEST(Parser, NewAndNullDocumentsAreEmpty) {
     EXPECT_EQ(doc.ElemAt(0).firstChild, 0);
 }
 
+TEST(Parser, HandedOverTextParsesLikeACopiedOne) {
+    const std::u16string text = u"<r><a x='1'/><b>t</b></r>";
+    MarkupDoc copied, handedOver;
+    ASSERT_TRUE(copied.SetDocument(text.c_str()));
+    ASSERT_TRUE(handedOver.SetDocument(std::u16string(text)));
+    EXPECT_EQ(handedOver.ElemUsed(), copied.ElemUsed());
+    for (int i = 0; i < copied.ElemUsed(); ++i) {
+        EXPECT_EQ(handedOver.ElemAt(i).start, copied.ElemAt(i).start);
+        EXPECT_EQ(handedOver.ElemAt(i).length, copied.ElemAt(i).length);
+    }
+    // Like the zero-terminated form, the text ends at its first zero unit.
+    ASSERT_TRUE(handedOver.SetDocument(std::u16string(u"<a/>\0<b/>", 9)));
+    EXPECT_EQ(handedOver.DocText(), u"<a/>");
+}
+
 // Entries as tuples: start, length, start-tag length, end-tag length, level, flags, parent,
 // firstChild, next, prev.
 struct Entry {
