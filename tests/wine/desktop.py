@@ -15,8 +15,12 @@ import threading
 import time
 from dataclasses import dataclass, field
 
-YES = "Return"  # the default button of a Yes/No box, and the OK of an OK box
+# Keys that answer a box. The buttons' accelerators answer a Yes/No box; a box with one OK
+# button takes the space bar, which presses its focused button. Return is never used: under
+# Wine it can close a box of a later program as well.
+YES = "y"
 NO = "n"
+OK = "space"
 
 _MSGBOX_LINE = re.compile(r'MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"'}
@@ -97,7 +101,8 @@ class Display:
         return lines[0] if lines else None
 
     def press(self, window, key):
-        self.xdotool("windowfocus", "--sync", window)
+        if os.environ.get("DESKTOP_FOCUS"):
+            self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--window", window, key)
 
     def screenshot(self, path):
@@ -176,7 +181,10 @@ class BoxAnswerer:
         for cls in self.watch_classes:
             for window in self.display.visible_windows(cls):
                 self.watched_windows.add((cls, self.display.window_name(window)))
-        for window in self.display.visible_windows(self.box_class):
+        visible = self.display.visible_windows(self.box_class)
+        # X reuses window ids: a new program's box can get the id of a box already gone.
+        self._answered &= set(visible)
+        for window in visible:
             if window in self._answered:
                 continue
             self._answered.add(window)
@@ -184,7 +192,7 @@ class BoxAnswerer:
             try:
                 text = self._reader.texts.get(timeout=5)
             except queue.Empty:
-                continue  # a window of the class that is no box
+                text = None  # not traced: a program whose stderr is not ours
             box = Box(caption, text)
             if os.environ.get("DESKTOP_DEBUG"):
                 print(f"desktop: window {window} [{caption}] {text}", flush=True)
@@ -195,8 +203,9 @@ class BoxAnswerer:
             # A key that arrives while the box is still being set up is lost: press again
             # until the box has gone. The key goes to this window only, so it can never
             # answer a box that it was not meant for.
-            for _ in range(10):
-                self.display.press(window, key)
+            for attempt in range(10):
+                # A box that ignores the key has no such button: it is an OK box.
+                self.display.press(window, key if attempt % 2 == 0 else OK)
                 gone_by = time.monotonic() + 2
                 while (window in self.display.visible_windows(self.box_class)
                        and time.monotonic() < gone_by):

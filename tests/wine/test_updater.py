@@ -31,6 +31,16 @@ PARAMETER_ERROR = desktop.Box("出错了：", "参数错误！")
 
 OLD_DATA = "version 1.0"
 
+
+
+def answer_yes(box):
+    return desktop.YES if box.text == QUESTION.text else desktop.OK
+
+
+def answer_no(box):
+    return desktop.NO if box.text == QUESTION.text else desktop.OK
+
+
 ARGS = None
 ENV = {}  # filled by setUpModule: prefix, display, nginx, fault server
 
@@ -203,16 +213,17 @@ class UpdaterCase(unittest.TestCase):
         result.work = self._work_folder(first, last)
         return result
 
-    def run_updater(self, launch_args, answer=lambda box: desktop.YES, timeout=60):
+    def run_updater(self, launch_args, answer=answer_yes, timeout=60):
         """updater.exe on its own (no host): the launch string is launch_args joined by blanks."""
         result = self._run(["wine", str(self.app / "updater.exe"), *launch_args], answer,
                            timeout)
         self.assertEqual(result.returncode, 0, result.stderr)
         return result
 
-    def run_host(self, version, manifest_url, answer=lambda box: desktop.YES, timeout=90):
+    def run_host(self, version, manifest_url, answer=answer_yes, timeout=90):
         """The test host starts the updater with its own window handle in the launch string."""
         self.log = self.app / "host.log"
+        self.log.unlink(missing_ok=True)
         argv = ["wine", str(ARGS.bin / "test_host.exe"),
                 self.windows_path(self.app / "updater.exe"), version, manifest_url,
                 self.windows_path(self.log), self.windows_path(self.app / "data.txt")]
@@ -374,7 +385,7 @@ class RefusalAndFailureTest(UpdaterCase):
         self.use_slow_archiver()
         package_url = ENV["fault"].url("ok?size=64&refused=1")
         url = self.serve("update.xml", manifest("2.0", package=("app.7z", package_url)))
-        result = self.run_host("1.0", url, answer=lambda box: desktop.NO)
+        result = self.run_host("1.0", url, answer=answer_no)
 
         self.assertBoxes(result, [QUESTION])
         self.assertEqual(result.notices, [])
