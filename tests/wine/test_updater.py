@@ -352,15 +352,21 @@ class ArchiveUpdateTest(UpdaterCase):
                 self.assertBoxes(result, [QUESTION])
                 self.assertEqual((self.app / "data.txt").read_text(), expected + "\n")
 
-    def test_package_name_with_a_sub_folder(self):
+    def test_package_names_with_sub_folders(self):
         self.use_real_archiver()
         package = self.serve_archive("app.7z", self.new_app_files())
-        url = self.serve("update.xml", manifest("2.0", package=("pkg\\app.7z", package)))
-        result = self.run_host("1.0", url)
-        self.assertBoxes(result, [QUESTION])
-        self.assertTrue((result.work / "pkg" / "app.7z").is_file())
-        self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
-        self.wait_for(self.app / "App.exe.ran")
+        # The long name makes the archiver's command line longer than 1024 characters.
+        long_name = "pkg\\" + "\\".join(["d" * 200] * 5) + "\\app.7z"
+        for name in ("pkg\\app.7z", long_name):
+            with self.subTest(length=len(name)):
+                (self.app / "data.txt").write_text(OLD_DATA + "\n")
+                (self.app / "App.exe.ran").unlink(missing_ok=True)
+                url = self.serve(f"update-{len(name)}.xml", manifest("2.0", package=(name, package)))
+                result = self.run_host("1.0", url)
+                self.assertBoxes(result, [QUESTION])
+                self.assertTrue((result.work / name.replace("\\", "/")).is_file())
+                self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
+                self.wait_for(self.app / "App.exe.ran")
 
 
 class InstallerUpdateTest(UpdaterCase):
