@@ -100,13 +100,9 @@ TEST_F(LoadFileTest, UnreadableFilesKeepThePreviousDocument) {
 // the byte-by-byte decoder does, and the count must agree with it.
 TEST(Utf8ToUtf16, InPlaceConversionMatchesTheDecoderOnRandomBytes) {
     std::mt19937 random(7);
-    const uint8_t interesting[] = {0x00, 0x41, 0x3C, 0x7F, 0x80, 0xBF, 0xC0, 0xC3,
-                                   0xDF, 0xE0, 0xE4, 0xEF, 0xF0, 0xF4, 0xF7, 0xFF};
     for (int round = 0; round < 20000; ++round) {
         std::vector<uint8_t> bytes(random() % 40);
-        for (uint8_t& b : bytes) {
-            b = random() % 3 == 0 ? interesting[random() % 16] : 0x20 + random() % 0x5F;
-        }
+        for (uint8_t& b : bytes) b = random() % 2 ? random() % 256 : 0x20 + random() % 0x5F;
         std::u16string slow, text;
         for (const uint8_t *p = bytes.data(), *end = p + bytes.size(); p < end;) {
             const int32_t v = DecodeUtf8Char(p, end);
