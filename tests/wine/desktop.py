@@ -259,6 +259,7 @@ def keep_wine_on_display(prefix, display):
     """
     prefix.wineserver_kill()
     env = prefix.env(display=display.display)
-    subprocess.run(["wineserver", "-p"], env=env, check=True, timeout=60)
+    subprocess.run(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=60)
     subprocess.run(["wine", "wineboot"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)

@@ -189,10 +189,11 @@ class UpdaterCase(unittest.TestCase):
         names = ("updater.exe", "test_host.exe", "App.exe", "Setup.exe", "7z.exe", "conhost.exe")
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline:
-            listing = subprocess.run(["ps", "-eo", "stat=,args="], capture_output=True,
+            listing = subprocess.run(["ps", "-eo", "stat=,comm="], capture_output=True,
                                      text=True).stdout.splitlines()
-            live = [line for line in listing if not line.lstrip().startswith("Z")
-                    and any(name in line for name in names)]
+            live = [line for line in listing
+                    if len(line.split()) == 2 and not line.split()[0].startswith("Z")
+                    and line.split()[1] in names]
             if not live:
                 break
             time.sleep(0.1)
