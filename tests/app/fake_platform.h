@@ -1,27 +1,29 @@
 #pragma once
-// Records every platform call of a run as one line of text, in order, and answers boxes
-// from a script.
+// Records every platform call of a run as one line of text, in order, downloads included, and
+// answers the one box a run may ask.
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "app/platform.h"
-#include "fake_net.h"
+#include "net/fake_net_api.h"
 
 namespace apptest {
 
+using net::testing::Utf8;
+
 class FakePlatform final : public app::Platform {
   public:
-    FakePlatform() { net.log = &log; }
+    FakePlatform() {
+        net.requestsOnly = true;
+        const std::string root = net.root.string();
+        tempPath = std::u16string(root.begin(), root.end()) + u"\\";
+    }
 
     int ShowMessageBox(std::int32_t owner, const std::u16string& text,
                        const std::u16string& caption, std::uint32_t flags) override {
-        log.push_back("box " + std::to_string(owner) + " " + ToUtf8(text) + " " + ToUtf8(caption) +
+        log.push_back("box " + std::to_string(owner) + " " + Utf8(text) + " " + Utf8(caption) +
                       " " + std::to_string(flags));
-        if (answers.empty()) return 6;  // IDYES
-        const int answer = answers.front();
-        answers.pop_front();
         return answer;
     }
     void SendToWindow(std::int32_t window, std::uint32_t message) override {
@@ -35,21 +37,19 @@ class FakePlatform final : public app::Platform {
     std::int64_t NowSeconds() override { return now; }
     bool RunHiddenAndWait(const std::u16string& application,
                           const std::u16string& commandLine) override {
-        log.push_back("run " + ToUtf8(application) + " | " + ToUtf8(commandLine));
+        log.push_back("run " + Utf8(application) + " | " + Utf8(commandLine));
         return archiverStarts;
     }
-    void OpenWithShell(const std::u16string& file) override {
-        log.push_back("open " + ToUtf8(file));
-    }
+    void OpenWithShell(const std::u16string& file) override { log.push_back("open " + Utf8(file)); }
     net::NetApi& Net() override { return net; }
 
-    std::vector<std::string> log;
-    std::deque<int> answers;
-    std::u16string tempPath = u"C:\\Temp\\";
+    net::testing::FakeNetApi net;
+    std::vector<std::string>& log = net.log;
+    int answer = 6;           // IDYES
+    std::u16string tempPath;  // the fake's folder, which the markup reader sees as well
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;
     bool archiverStarts = true;
-    FakeNet net;
 };
 
 }  // namespace apptest

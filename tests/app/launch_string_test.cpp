@@ -2,94 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "app/launch_args.h"
 #include "app/number_text.h"
-#include "fake_net.h"
+#include "fake_platform.h"
 
 namespace {
 
-using Pairs = std::vector<std::pair<std::u16string, std::u16string>>;
+using apptest::Utf8;
 
 TEST(LaunchStringOf, CutsTheProgramNameAndTheBlanksAfterIt) {
-    const Pairs cases = {
+    const std::pair<std::u16string, std::u16string> cases[] = {
         {u"updater.exe 2.0#1#x", u"2.0#1#x"},
         {u"\"C:\\My Apps\\updater.exe\"\t \"2.0#1#x\" ", u"\"2.0#1#x\" "},
         {u"\"c l.exe\"x y", u"x y"},
         {u"updater.exe\x01\x02 z", u"z"},
-        {u"updater.exe", u""},
         {u"\"unclosed name", u""},
     };
     for (const auto& [line, launch] : cases) EXPECT_EQ(app::LaunchStringOf(line), launch);
 }
 
-TEST(SplitLaunchString, KeepsEveryFieldUntrimmed) {
-    EXPECT_EQ(app::SplitLaunchString(u""), app::LaunchArgs{u""});
-    EXPECT_EQ(app::SplitLaunchString(u"##"), (app::LaunchArgs{u"", u"", u""}));
-    EXPECT_EQ(app::SplitLaunchString(u" a # b#c #"), (app::LaunchArgs{u" a ", u" b", u"c ", u""}));
-}
-
-TEST(ReadDecimalPrefix, ReadsTheLongestDecimalPrefixWithAPoint) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const std::vector<std::pair<std::u16string, double>> cases = {
-        {u" \t\n3.25", 3.25},  {u"1,5", 1.0},
-        {u"abc", 0.0},         {u"2.0 beta", 2.0},
-        {u"1.2.3", 1.2},       {u".5", 0.5},
-        {u"5.", 5.0},          {u"-.5", -0.5},
-        {u"+2", 2.0},          {u".", 0.0},
-        {u"-", 0.0},           {u"2.5E-1x", 0.25},
-        {u"1e", 1.0},          {u"1e+", 1.0},
-        {u"0x1p3", 0.0},       {u"inf", 0.0},
-        {u"nan", 0.0},         {u"\"2", 0.0},
-        {u"1e999", inf},       {u"-1e999", -inf},
-        {u"1e-999", 0.0},      {u"0.000001e-400", 0.0},
-        {u"1000000e-5", 10.0}, {u"\u00a01", 0.0},  // a no-break space is not white space here
-    };
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(app::ReadDecimalPrefix(text), value) << apptest::ToUtf8(text);
-    }
-    // Correctly rounded: the version step is compared in double precision.
-    EXPECT_EQ(app::ReadDecimalPrefix(u"1.3") - app::ReadDecimalPrefix(u"1.0"), 1.3 - 1.0);
-}
-
-TEST(ReadInt32Prefix, ReadsDecimalDigitsClampedTo32Bits) {
-    const std::vector<std::pair<std::u16string, std::int32_t>> cases = {
-        {u"-5", -5},
-        {u" 01", 1},
-        {u"+7x", 7},
-        {u"0x10", 0},
-        {u"", 0},
-        {u"- 5", 0},
-        {u"-0000000000000000000012", -12},
-        {u"2147483647", INT32_MAX},
-        {u"2147483648", INT32_MAX},
-        {u"99999999999999999999", INT32_MAX},
-        {u"-2147483648", INT32_MIN},
-        {u"-2147483649", INT32_MIN},
-    };
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(app::ReadInt32Prefix(text), value) << apptest::ToUtf8(text);
-    }
-}
-
-TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThem) {
-    for (const std::u16string text : {u"", u"2.0", u"2.0#123"}) {
-        app::UpdateContext context;
-        EXPECT_FALSE(app::ReadLaunchString(text, context));
-        EXPECT_EQ(context.hostWindow, 0);
-    }
+TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
+    app::UpdateContext untouched;
+    EXPECT_FALSE(app::ReadLaunchString(u"2.0#123", untouched));
+    EXPECT_EQ(untouched.hostWindow, 0);
     const struct {
         std::u16string text;
         double version;
         std::int32_t window;
         std::u16string url;
     } cases[] = {
-        {u"1.5#920#http://s/u.xml", 1.5, 920, u"http://s/u.xml"},
-        {u"2.0#123#", 2.0, 123, u""},
-        {u"2.0##http://s/u.xml", 2.0, 0, u"http://s/u.xml"},
-        {u"2.0#-5#http://s/a#frag", 2.0, -5, u"http://s/a"},
+        {u"2.0##http://s/a#frag", 2.0, 0, u"http://s/a"},
+        {u"2.0#-5#", 2.0, -5, u""},
         {u"\"2.0#1#http://s/u.xml\" ", 0.0, 1, u"http://s/u.xml\" "},
     };
     for (const auto& c : cases) {
@@ -98,6 +43,35 @@ TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThem) {
         EXPECT_EQ(context.currentVersion, c.version);
         EXPECT_EQ(context.hostWindow, c.window);
         EXPECT_EQ(context.manifestUrl, c.url);
+    }
+}
+
+TEST(ReadDecimalPrefix, ReadsTheLongestDecimalPrefixWithAPoint) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::u16string, double> cases[] = {
+        {u" \t\n3.25", 3.25}, {u"1,5", 1.0},           {u"-.5", -0.5},   {u"+5.", 5.0},
+        {u".", 0.0},          {u"2.5E-1x", 0.25},      {u"1e+", 1.0},    {u"0x1p3", 0.0},
+        {u"inf", 0.0},        {u"nan", 0.0},           {u"1e999", inf},  {u"-1e999", -inf},
+        {u"1e-999", 0.0},     {u"0.000001e-400", 0.0}, {u"\u00a01", 0.0}};  // U+00A0 is no blank
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(app::ReadDecimalPrefix(text), value) << Utf8(text);
+    }
+    // Correctly rounded: the version step is compared in double precision.
+    EXPECT_EQ(app::ReadDecimalPrefix(u"1.3") - app::ReadDecimalPrefix(u"1.0"), 1.3 - 1.0);
+}
+
+TEST(ReadInt32Prefix, ReadsDecimalDigitsClampedTo32Bits) {
+    const std::pair<std::u16string, std::int32_t> cases[] = {{u" +7x", 7},
+                                                             {u"0x10", 0},
+                                                             {u"- 5", 0},
+                                                             {u"-0000000000000000000012", -12},
+                                                             {u"2147483647", INT32_MAX},
+                                                             {u"2147483648", INT32_MAX},
+                                                             {u"18446744073709551617", INT32_MAX},
+                                                             {u"-2147483648", INT32_MIN},
+                                                             {u"-2147483649", INT32_MIN}};
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(app::ReadInt32Prefix(text), value) << Utf8(text);
     }
 }
 

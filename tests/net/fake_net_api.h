@@ -1,11 +1,14 @@
 #pragma once
-// A scripted NetApi: answers as told, logs every call, and maps Windows paths such as
-// C:\w\f.bin into a Linux folder ("\" becomes "/"), so that the disk can be inspected.
+// A NetApi over a scripted server and a private Linux folder. Bodies are served by address
+// ("srv/dir/f.bin": host and object path, no port); any other address answers 404. Windows
+// paths map into the folder ("C:\w\f" becomes <root>/C:/w/f); absolute Linux paths stay.
+
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <optional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,119 +16,127 @@
 
 namespace net::testing {
 
-inline std::string Narrow(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
+// UTF-8, for logs and Linux paths.
+inline std::string Utf8(const std::u16string& text) {
+    return std::filesystem::path(text).string();
 }
 
-class FakeNetApi : public NetApi {
+class FakeNetApi final : public NetApi {
   public:
-    explicit FakeNetApi(std::filesystem::path root) : root(std::move(root)) {}
+    FakeNetApi() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fakenet-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        std::filesystem::create_directory(root / "C:");
+    }
+    ~FakeNetApi() override { std::filesystem::remove_all(root); }
 
     // The script.
-    bool openFails = false, connectFails = false, openRequestFails = false, sendFails = false;
-    bool headQueryFails = false;
-    std::string rawHead = std::string("HTTP/1.1 200 OK\0Server: fake\0\0", 31);
-    std::optional<std::string> contentLength = "10";
-    std::vector<std::string> chunks{"0123456789"};
-    std::string repeatedChunk;  // served repeatsLeft times after the chunks
-    std::uint64_t repeatsLeft = 0;
-    bool readFailsAtEnd = false;
-    std::optional<std::filesystem::path> outputOverride;  // e.g. /dev/full
+    std::map<std::u16string, std::string> bodies;
+    std::uint64_t repeats = 1;          // each body is served this often, one copy a read
+    std::string status, contentLength;  // when set, replace the status line, the body's length
+    // The call that fails: "Open", "Connect", "OpenRequest", "Send", "Head" or "Length" (the
+    // two queries), or "Read" at the end of the body.
+    std::string failing;
 
+    // Every call with its arguments (a run of equal reads once); only "GET <address>" lines
+    // when requestsOnly.
     std::vector<std::string> log;
+    bool requestsOnly = false;
+    std::filesystem::path root;
 
     std::filesystem::path Linux(const std::u16string& windowsPath) const {
-        std::string mapped = Narrow(windowsPath);
+        std::string mapped = Utf8(windowsPath);
         std::replace(mapped.begin(), mapped.end(), '\\', '/');
         return root / mapped;
     }
 
     NetHandle Open(const std::u16string& agent, std::uint32_t accessType) override {
-        log.push_back("Open " + Narrow(agent) + " " + std::to_string(accessType));
-        nextChunk = 0;  // each download reads the scripted body afresh
-        return openFails ? nullptr : NewHandle();
+        Note("Open " + Utf8(agent) + " " + std::to_string(accessType));
+        return failing == "Open" ? nullptr : NewHandle();
     }
     NetHandle Connect(NetHandle internet, const std::u16string& server, std::uint16_t port,
                       std::uint32_t service) override {
-        log.push_back("Connect " + Name(internet) + " " + Narrow(server) + " " +
-                      std::to_string(port) + " " + std::to_string(service));
-        return connectFails ? nullptr : NewHandle();
+        Note("Connect " + Name(internet) + " " + Utf8(server) + " " + std::to_string(port) + " " +
+             std::to_string(service));
+        host = server;
+        return failing == "Connect" ? nullptr : NewHandle();
     }
     NetHandle OpenRequest(NetHandle connection, const std::u16string& verb,
                           const std::u16string& objectName, const std::u16string& version,
                           std::uint32_t flags) override {
-        log.push_back("OpenRequest " + Name(connection) + " " + Narrow(verb) + " " +
-                      Narrow(objectName) + " " + Narrow(version) + " " + std::to_string(flags));
-        return openRequestFails ? nullptr : NewHandle();
+        Note("OpenRequest " + Name(connection) + " " + Utf8(verb) + " " + Utf8(objectName) + " " +
+             Utf8(version) + " " + std::to_string(flags));
+        if (requestsOnly) log.push_back("GET " + Utf8(host + objectName));
+        const auto found = bodies.find(host + objectName);
+        found404 = found == bodies.end();
+        body = found404 ? "" : found->second;
+        offset = 0;
+        roundsLeft = repeats;
+        return failing == "OpenRequest" ? nullptr : NewHandle();
     }
-    bool SendRequest(NetHandle request, const std::u16string& headers,
-                     std::uint32_t headersLength) override {
-        sentHeaders = headers;
-        log.push_back("Send " + Name(request) + " " + std::to_string(headersLength));
-        return !sendFails;
+    bool SendRequest(NetHandle request, const std::u16string&, std::uint32_t length) override {
+        Note("Send " + Name(request) + " " + std::to_string(length));
+        return failing != "Send";
     }
-    QueryStatus QueryInfo(NetHandle request, std::uint32_t infoLevel, void* buffer,
+    QueryStatus QueryInfo(NetHandle request, std::uint32_t level, void* buffer,
                           std::uint32_t& length) override {
-        log.push_back("Query " + Name(request) + " " + std::to_string(infoLevel) + " " +
-                      std::to_string(length));
-        std::string value;
-        if (infoLevel == kQueryRawHeaders) {
-            if (headQueryFails) return QueryStatus::Failed;
-            value = rawHead;
-        } else {
-            if (!contentLength) return QueryStatus::Failed;
-            value = *contentLength;
+        Note("Query " + Name(request) + " " + std::to_string(level) + " " + std::to_string(length));
+        const bool head = level == kQueryRawHeaders;
+        if (failing == (head ? "Head" : "Length")) return QueryStatus::Failed;
+        std::string value =
+            contentLength.empty() ? std::to_string(body.size() * repeats) : contentLength;
+        if (head) {
+            value = !status.empty() ? status
+                    : found404      ? "HTTP/1.1 404 Not Found"
+                                    : "HTTP/1.1 200 OK";
+            value += std::string(2, '\0');  // the end of the head
         }
-        if (value.size() > length) {
-            length = static_cast<std::uint32_t>(value.size());
-            return QueryStatus::BufferTooSmall;
-        }
-        std::memcpy(buffer, value.data(), value.size());
+        const bool fits = value.size() <= length;
+        if (fits) std::memcpy(buffer, value.data(), value.size());
         length = static_cast<std::uint32_t>(value.size());
-        return QueryStatus::Ok;
+        return fits ? QueryStatus::Ok : QueryStatus::BufferTooSmall;
     }
     bool ReadFile(NetHandle request, void* buffer, std::uint32_t toRead,
                   std::uint32_t& read) override {
-        if (log.empty() || log.back() != "Read " + Name(request) + " " + std::to_string(toRead)) {
-            log.push_back("Read " + Name(request) + " " + std::to_string(toRead));
-        }
-        read = 0;
-        if (nextChunk == chunks.size() && repeatsLeft == 0) return !readFailsAtEnd;
-        const std::string& chunk =
-            nextChunk < chunks.size() ? chunks[nextChunk++] : (--repeatsLeft, repeatedChunk);
-        read = static_cast<std::uint32_t>(std::min<std::size_t>(chunk.size(), toRead));
-        std::memcpy(buffer, chunk.data(), read);
-        return true;
+        const std::string line = "Read " + Name(request) + " " + std::to_string(toRead);
+        if (log.empty() || log.back() != line) Note(line);
+        if (offset == body.size() && roundsLeft > 1) offset = 0, --roundsLeft;
+        read = static_cast<std::uint32_t>(std::min<std::size_t>(toRead, body.size() - offset));
+        std::memcpy(buffer, body.data() + offset, read);
+        offset += read;
+        return read != 0 || failing != "Read";
     }
-    void Close(NetHandle handle) override { log.push_back("Close " + Name(handle)); }
+    void Close(NetHandle handle) override { Note("Close " + Name(handle)); }
 
     bool PathExists(const std::u16string& path) override {
-        log.push_back("Exists " + Narrow(path));
+        Note("Exists " + Utf8(path));
         return std::filesystem::exists(Linux(path));
     }
     void CreateFolder(const std::u16string& path) override {
-        log.push_back("CreateFolder " + Narrow(path));
+        Note("CreateFolder " + Utf8(path));
         std::error_code ignored;
         std::filesystem::create_directory(Linux(path), ignored);
     }
     std::FILE* OpenOutputFile(const std::u16string& path) override {
-        log.push_back("OpenFile " + Narrow(path));
-        return std::fopen((outputOverride ? *outputOverride : Linux(path)).c_str(), "wb+");
+        Note("OpenFile " + Utf8(path));
+        return std::fopen(Linux(path).c_str(), "wb+");
     }
 
-    std::u16string sentHeaders;
-
   private:
+    void Note(std::string line) {
+        if (!requestsOnly) log.push_back(std::move(line));
+    }
     NetHandle NewHandle() { return reinterpret_cast<NetHandle>(++handleCount); }
     static std::string Name(NetHandle handle) {
         return "h" + std::to_string(reinterpret_cast<std::uintptr_t>(handle));
     }
 
-    std::filesystem::path root;
     std::uintptr_t handleCount = 0;
-    std::size_t nextChunk = 0;
+    std::u16string host;
+    std::string body;  // of the current request
+    bool found404 = false;
+    std::size_t offset = 0;
+    std::uint64_t roundsLeft = 0;
 };
 
 }  // namespace net::testing
