@@ -7,17 +7,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "utf8_text.h"
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
+namespace {
 
 // The module path at whatever length it has.
 std::wstring OwnPath() {

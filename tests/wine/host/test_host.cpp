@@ -13,22 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 constexpr UINT kUpdateNotice = WM_USER + 103;  // 0x467
 
 std::wstring g_logPath;
 std::wstring g_watchedPath;
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
 
 void AppendLog(const std::string& line) {
     FILE* log = _wfopen(g_logPath.c_str(), L"ab");
