@@ -59,7 +59,7 @@ def prepare(args, nginx, www, app):
 def run(args, prefix, app, display):
     """Starts the sample host and waits until version 2.0 has started and checked again."""
     env = prefix.env(display=display.display if display else os.environ.get("DISPLAY"),
-                     extra={"WINEDEBUG": "-all,+msgbox"})
+                     extra={"WINEDEBUG": desktop.WINEDEBUG})
     process = subprocess.Popen(["wine", str(app / "sample_host.exe")], env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE)
@@ -83,6 +83,8 @@ def run(args, prefix, app, display):
     deadline = time.monotonic() + TIMEOUT
     while time.monotonic() < deadline:
         answerer.poll()
+        if desktop.DESKTOP_FAILED in answerer.stderr:
+            break
         lines = log.read_text(errors="replace").splitlines() if log.exists() else []
         if any("2.0 started" in line for line in lines):
             after = lines[[i for i, line in enumerate(lines) if "2.0 started" in line][0]:]
@@ -123,6 +125,12 @@ def main():
             say("\nStarting sample_host.exe 1.0; it starts updater.exe"
                 + (" (virtual display, answering Yes)" if headless else ""))
             answerer = run(args, prefix, app, display)
+            if desktop.DESKTOP_FAILED in answerer.stderr:
+                say("  Wine's desktop started without a display driver (a start-up race in "
+                    "Wine); starting again")
+                time.sleep(3)  # let that desktop process end first
+                (app / "sample_host.log").unlink(missing_ok=True)
+                answerer = run(args, prefix, app, display)
             time.sleep(0.5)
             answerer.poll()
     finally:

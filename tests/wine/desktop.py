@@ -22,6 +22,13 @@ YES = "y"
 NO = "n"
 OK = "space"
 
+# WINEDEBUG for a run whose boxes are read: the box texts, and Wine's diagnosis of a desktop
+# that came up without a display driver.
+WINEDEBUG = "-all,+msgbox,err+winediag"
+# Now and then the desktop process that Wine starts for a program loads no display driver (a
+# start-up race inside Wine 8), and every window of that program fails. This line says so.
+DESKTOP_FAILED = "no driver could be loaded"
+
 _MSGBOX_LINE = re.compile(r'MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"'}
 
@@ -152,6 +159,7 @@ class _StderrReader(threading.Thread):
             self.lines.append(line)
             for text in box_texts(line):
                 self.texts.put(text)
+        self.stream.close()
 
 
 class BoxAnswerer:
@@ -217,8 +225,6 @@ class BoxAnswerer:
         """Stops reading once the stream has ended; boxes that the platform refused to show
         (no window ever appeared) are added with no caption."""
         self._reader.join(1)
-        if not self._reader.is_alive():
-            self._reader.stream.close()
         while not self._reader.texts.empty():
             self.boxes.append(Box(None, self._reader.texts.get()))
 

@@ -87,12 +87,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     windowClass.lpfnWndProc = HostWindowProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = L"UpdaterTestHost";
-    if (!RegisterClassW(&windowClass)) return 2;
+    if (!RegisterClassW(&windowClass)) {
+        AppendLog("register class failed error=" + std::to_string(GetLastError()));
+        return 2;
+    }
     // Deliberately never shown: the updater's boxes must not depend on a visible owner.
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Updater test host",
                                   WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200,
                                   nullptr, nullptr, instance, nullptr);
-    if (!window) return 2;
+    if (!window) {
+        AppendLog("create window failed error=" + std::to_string(GetLastError()));
+        return 2;
+    }
 
     const auto handle = static_cast<long long>(reinterpret_cast<LONG_PTR>(window));
     std::wstring commandLine =
