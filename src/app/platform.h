@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/run_log.h"
 #include "net/net_api.h"
 
 namespace app {
@@ -13,15 +14,18 @@ namespace app {
 inline constexpr std::uint32_t kBoxIconError = 0x10;        // MB_OK | MB_ICONERROR
 inline constexpr std::uint32_t kBoxIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
 inline constexpr std::uint32_t kBoxYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
+inline constexpr int kAnswerYes = 6;                        // IDYES
 inline constexpr int kAnswerNo = 7;                         // IDNO
 
 class Platform {
   public:
     virtual ~Platform() = default;
 
-    // MessageBoxW(owner, text, caption, flags); 0 when the box could not be shown.
+    // MessageBoxW(owner, text, caption, flags); 0 or below when the box could not be shown.
     virtual int ShowMessageBox(std::int32_t owner, const std::u16string& text,
                                const std::u16string& caption, std::uint32_t flags) = 0;
+    // IsWindow(window): whether the handle still names a window.
+    virtual bool WindowExists(std::int32_t window) = 0;
     // SendMessageW(window, message, 0, 0); the result is of no interest.
     virtual void SendToWindow(std::int32_t window, std::uint32_t message) = 0;
     // Sleep(milliseconds)
@@ -40,6 +44,8 @@ class Platform {
     virtual void OpenWithShell(const std::u16string& file) = 0;
     // The download seam the run's downloaders use.
     virtual net::NetApi& Net() = 0;
+    // Where the run writes its steps.
+    virtual RunLog& Log() = 0;
 };
 
 }  // namespace app

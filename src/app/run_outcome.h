@@ -1,7 +1,8 @@
 #pragma once
-// How a run ends early, and the one box each way of ending shows.
+// How a run ends early, and the boxes the run shows.
 
 #include <cstdint>
+#include <string>
 
 #include "app/platform.h"
 
@@ -13,7 +14,13 @@ enum class RunOutcome : int {
     UpToDate = 2,        // the offered version is not newer
 };
 
-// Shows the box of an early end, owned by hostWindow; its answer is of no interest.
+// A box owned by the host window, or by no window when the host's is gone or its owned box
+// cannot be shown (a box whose owner has closed never appears). Returns the button, or 0 or
+// below when no box could be shown at all.
+int ShowBox(Platform& platform, std::int32_t owner, const std::u16string& text,
+            const std::u16string& caption, std::uint32_t flags);
+
+// Shows the box of an early end; its answer is of no interest.
 void ShowOutcome(Platform& platform, RunOutcome outcome, std::int32_t hostWindow);
 
 }  // namespace app

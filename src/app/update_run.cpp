@@ -10,10 +10,10 @@
 namespace app {
 namespace {
 
-// A failed box (0) is no refusal: only an explicit No stops the update.
+// Only Yes is consent: a box that could not be shown, even without owner, asked nobody.
 bool UserAgrees(Platform& platform, const UpdateContext& context) {
-    return platform.ShowMessageBox(context.hostWindow, u"发现新版本，是否立即更新？", u"信息：",
-                                   kBoxYesNoQuestion) != kAnswerNo;
+    return ShowBox(platform, context.hostWindow, u"发现新版本，是否立即更新？", u"信息：",
+                   kBoxYesNoQuestion) == kAnswerYes;
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ bool HttpDownloader::Fail(const char16_t* reason) {
     return false;
 }
 
-bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath) {
+bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath,
+                              const DownloadOptions& options) {
     lastFailure.clear();
     CloseHandles();
 
@@ -116,6 +117,7 @@ bool HttpDownloader::Download(const std::u16string& address, const std::u16strin
 
     std::int64_t expected = 0;
     if (!ReadContentLength(expected)) return Fail(kHeadQueryFailed);
+    if (options.maxLength > 0 && expected > options.maxLength) return Fail(kDownloadFailed);
 
     MakeFolders(localPath);
     return StoreBody(localPath, expected);
@@ -174,10 +176,14 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t exp
     std::int64_t count = 0;
     bool writeFailed = false;
     for (;;) {
+        // Never more than announced: a server that sends on past its length is cut there.
+        const auto toRead =
+            static_cast<std::uint32_t>(std::min<std::int64_t>(kChunkSize, expected - count));
+        if (toRead == 0) break;
         std::uint32_t read = 0;
         // A read error ends the body like its end does; the length check below decides.
-        if (!api.ReadFile(requestHandle.Get(), buffer.data(), kChunkSize, read) || read == 0 ||
-            read > kChunkSize) {
+        if (!api.ReadFile(requestHandle.Get(), buffer.data(), toRead, read) || read == 0 ||
+            read > toRead) {
             break;
         }
         if (std::fwrite(buffer.data(), 1, read, file) != read) {

@@ -2,12 +2,24 @@
 // One HTTP GET download into a local file over the WinINet-shaped seam.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/net_api.h"
 #include "net/owned_net_handle.h"
 
 namespace net {
+
+// What a caller asks of one download beyond fetching it.
+struct DownloadOptions {
+    // An announced length beyond this fails before the file is created; 0: no limit.
+    std::int64_t maxLength = 0;
+    // Packages: a connection that drops part-way is resumed with Range requests.
+    bool resume = false;
+    // Called as the body arrives, with the bytes received and the announced total; false
+    // cancels the download.
+    std::function<bool(std::int64_t received, std::int64_t total)> progress;
+};
 
 class HttpDownloader {
   public:
@@ -17,7 +29,8 @@ class HttpDownloader {
     HttpDownloader& operator=(const HttpDownloader&) = delete;
 
     // Fetches the address into localPath; true only when the whole announced body is stored.
-    bool Download(const std::u16string& address, const std::u16string& localPath);
+    bool Download(const std::u16string& address, const std::u16string& localPath,
+                  const DownloadOptions& options = {});
 
     // Splits an address into server (host and any ":port") and objectPath (from the first "/").
     void SplitAddress(const std::u16string& address);

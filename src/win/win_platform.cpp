@@ -38,6 +38,10 @@ int WinPlatform::ShowMessageBox(std::int32_t owner, const std::u16string& text,
     return MessageBoxW(ToWindow(owner), Wide(text), Wide(caption), flags);
 }
 
+bool WinPlatform::WindowExists(std::int32_t window) {
+    return IsWindow(ToWindow(window)) != FALSE;
+}
+
 void WinPlatform::SendToWindow(std::int32_t window, std::uint32_t message) {
     SendMessageW(ToWindow(window), message, 0, 0);
 }

@@ -26,6 +26,7 @@ class FakePlatform final : public app::Platform {
                       " " + std::to_string(flags));
         return answer;
     }
+    bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
     void SendToWindow(std::int32_t window, std::uint32_t message) override {
         log.push_back("send " + std::to_string(window) + " " + std::to_string(message));
     }
@@ -42,6 +43,7 @@ class FakePlatform final : public app::Platform {
     }
     void OpenWithShell(const std::u16string& file) override { log.push_back("open " + Utf8(file)); }
     net::NetApi& Net() override { return net; }
+    app::RunLog& Log() override { return runLog; }
 
     net::testing::FakeNetApi net;
     std::vector<std::string>& log = net.log;
@@ -50,6 +52,11 @@ class FakePlatform final : public app::Platform {
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;
     bool archiverStarts = true;
+    std::int32_t goneWindow = -1;  // a handle that names no window any more
+    struct Lines final : app::RunLog {
+        void Write(std::u16string_view line) override { lines.emplace_back(line); }
+        std::vector<std::u16string> lines;
+    } runLog;
 };
 
 }  // namespace apptest

@@ -40,9 +40,10 @@ TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
         {launch, "0", "gone.7z", 6, get + ask + "GET srv/gone.7z\n" + failed},
         // A name from the server that leaves the work folder fails before the question.
         {launch, "1", "pkg\\..\\..\\up.exe", 6, get + failed},
-        // A box that could not be shown (0) is no refusal, and an archiver that cannot be
-        // started does not keep the run target from starting.
-        {launch, "0", "app.7z", 0,
+        // A box that cannot be shown, owned or not, asked nobody: nothing is fetched.
+        {launch, "0", "app.7z", 0, get + ask + "box 0 发现新版本，是否立即更新？ 信息： 36\n"},
+        // An archiver that cannot be started does not keep the run target from starting.
+        {launch, "0", "app.7z", 6,
          get + ask + "GET srv/app.7z\n" + notify + "run C:\\App\\7z.exe | 7z x \"" + work +
              "app.7z\" -o\"C:\\App\\\" -aoa\nopen C:\\App\\bin\\App.exe\n"},
         {launch, "1", "pkg\\Setup.exe", 6,

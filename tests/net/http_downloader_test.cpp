@@ -40,9 +40,9 @@ TEST(Download, StoresTheBodyWithTheDesignedCallsAndClosesInReverse) {
         ASSERT_TRUE(downloader.Download(kAddress, u"C:\\w\\a\\f.bin"));
         Log expected = kRequestCalls;
         expected.insert(expected.begin() + 5, "Query h3 21 6030");
-        expected.insert(expected.end(),
-                        {"Exists C:", "Exists C:\\w", "CreateFolder C:\\w", "Exists C:\\w\\a",
-                         "CreateFolder C:\\w\\a", "OpenFile C:\\w\\a\\f.bin", "Read h3 4096"});
+        expected.insert(expected.end(), {"Exists C:", "Exists C:\\w", "CreateFolder C:\\w",
+                                         "Exists C:\\w\\a", "CreateFolder C:\\w\\a",
+                                         "OpenFile C:\\w\\a\\f.bin", "Read h3 20", "Read h3 10"});
         EXPECT_EQ(api.log, expected);
         EXPECT_EQ(Contents(api.root / "C:/w/a/f.bin"), "01234567890123456789");
 
