@@ -16,17 +16,6 @@ constexpr std::uint32_t kChunkSize = 4096;
 // A response head beyond this is not an answer worth holding in memory.
 constexpr std::uint32_t kLongestHead = 1u << 20;
 
-constexpr char16_t kOpenFailed[] = u"初始化HTTP接口失败";
-constexpr char16_t kConnectFailed[] = u"连接HTTP服务器失败";
-constexpr char16_t kRequestFailed[] = u"初始化HTTP请求失败";
-constexpr char16_t kSendFailed[] = u"发送HTTP请求失败";
-constexpr char16_t kHeadQueryFailed[] = u"查询HTTP返回头失败";
-constexpr char16_t kNotFound[] = u"请求文件不存在!";
-constexpr char16_t kServerError[] = u"HTTP服务器返回错误";
-constexpr char16_t kCreateFileFailed[] = u"创建文件失败，可能是文件正在被占用";
-constexpr char16_t kWriteFailed[] = u"写入文件失败";
-constexpr char16_t kDownloadFailed[] = u"下载文件失败，请检查网络设置";
-
 using ChunkBuffer = std::array<char, kChunkSize + 1>;  // one chunk and a terminating zero
 
 std::string TextUpToZero(const char* text, std::size_t limit) {
@@ -75,49 +64,53 @@ std::u16string HttpDownloader::BuildRequestHeaders() const {
     return block;
 }
 
-bool HttpDownloader::Fail(const char16_t* reason) {
-    lastFailure = reason;
+bool HttpDownloader::Fail(DownloadError error) {
+    report.error = error;
     return false;
 }
 
 bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath,
                               const DownloadOptions& options) {
-    lastFailure.clear();
+    report = {};
     CloseHandles();
 
     if (!internetHandle.Adopt(api.Open(u"Http-connect", kOpenTypePreconfig))) {
-        return Fail(kOpenFailed);
+        return Fail(DownloadError::OpenFailed);
     }
     SplitAddress(address);
 
     const std::optional<HostAndPort> target = SplitServer(server);
     if (!target || !connectionHandle.Adopt(api.Connect(internetHandle.Get(), target->host,
                                                        target->port, kServiceHttp))) {
-        return Fail(kConnectFailed);
+        return Fail(DownloadError::ConnectFailed);
     }
     // Line breaks in the path would end the request line early and add lines of their own.
     if (HasControlCharacter(objectPath) ||
         !requestHandle.Adopt(api.OpenRequest(connectionHandle.Get(), u"GET", objectPath,
                                              u"HTTP/1.1", kFlagReload))) {
-        return Fail(kRequestFailed);
+        return Fail(DownloadError::RequestFailed);
     }
     const std::u16string headers = BuildRequestHeaders();
     if (headers.size() > UINT32_MAX ||
         !api.SendRequest(requestHandle.Get(), headers,
                          static_cast<std::uint32_t>(headers.size()))) {
-        return Fail(kSendFailed);
+        return Fail(DownloadError::SendFailed);
     }
 
     // Everything about the answer is checked before the disk is touched.
     std::string statusLine;
-    if (!ReadStatusLine(statusLine)) return Fail(kHeadQueryFailed);
+    if (!ReadStatusLine(statusLine)) return Fail(DownloadError::HeadQueryFailed);
     const std::optional<int> status = StatusCode(statusLine);
-    if (status == 404) return Fail(kNotFound);
-    if (!status || *status < 200 || *status > 299) return Fail(kServerError);
+    report.status = status.value_or(0);
+    if (status == 404) return Fail(DownloadError::NotFound);
+    if (!status || *status < 200 || *status > 299) return Fail(DownloadError::ServerError);
 
     std::int64_t expected = 0;
-    if (!ReadContentLength(expected)) return Fail(kHeadQueryFailed);
-    if (options.maxLength > 0 && expected > options.maxLength) return Fail(kDownloadFailed);
+    if (!ReadContentLength(expected)) return Fail(DownloadError::HeadQueryFailed);
+    report.length = expected;
+    if (options.maxLength > 0 && expected > options.maxLength) {
+        return Fail(DownloadError::TooLong);
+    }
 
     MakeFolders(localPath);
     return StoreBody(localPath, expected);
@@ -170,7 +163,7 @@ void HttpDownloader::MakeFolders(const std::u16string& localPath) {
 
 bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t expected) {
     std::FILE* file = api.OpenOutputFile(localPath);
-    if (!file) return Fail(kCreateFileFailed);
+    if (!file) return Fail(DownloadError::CreateFileFailed);
 
     ChunkBuffer buffer{};
     std::int64_t count = 0;
@@ -192,11 +185,12 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t exp
         }
         count += read;
     }
+    report.received = count;
     // Buffered bytes reach the disk only here, so a full disk may first show at the close.
     if (std::fclose(file) != 0) writeFailed = true;
 
-    if (writeFailed) return Fail(kWriteFailed);
-    if (count != expected) return Fail(kDownloadFailed);
+    if (writeFailed) return Fail(DownloadError::WriteFailed);
+    if (count != expected) return Fail(DownloadError::DownloadFailed);
     return true;
 }
 

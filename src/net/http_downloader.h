@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "net/download_error.h"
 #include "net/net_api.h"
 #include "net/owned_net_handle.h"
 
@@ -19,6 +20,15 @@ struct DownloadOptions {
     // Called as the body arrives, with the bytes received and the announced total; false
     // cancels the download.
     std::function<bool(std::int64_t received, std::int64_t total)> progress;
+};
+
+// What the last download saw, for the run's log.
+struct DownloadReport {
+    int status = 0;             // HTTP status of the last answer; 0 before one arrived
+    std::int64_t length = -1;   // announced Content-Length; -1 before it was read
+    std::int64_t received = 0;  // body bytes stored
+    int retries = 0;            // requests made again after the first
+    DownloadError error = DownloadError::None;
 };
 
 class HttpDownloader {
@@ -44,11 +54,12 @@ class HttpDownloader {
     NetHandle InternetHandle() const { return internetHandle.Get(); }
     NetHandle ConnectionHandle() const { return connectionHandle.Get(); }
     NetHandle RequestHandle() const { return requestHandle.Get(); }
+    const DownloadReport& Report() const { return report; }
     // Why the last Download returned false; empty after a success.
-    const std::u16string& LastFailure() const { return lastFailure; }
+    std::u16string_view LastFailure() const { return DownloadErrorText(report.error); }
 
   private:
-    bool Fail(const char16_t* reason);
+    bool Fail(DownloadError error);
     bool ReadStatusLine(std::string& statusLine);
     bool ReadContentLength(std::int64_t& expected);
     void MakeFolders(const std::u16string& localPath);
@@ -61,7 +72,7 @@ class HttpDownloader {
     OwnedNetHandle internetHandle;
     OwnedNetHandle connectionHandle;
     OwnedNetHandle requestHandle;
-    std::u16string lastFailure;
+    DownloadReport report;
 };
 
 }  // namespace net

@@ -34,7 +34,7 @@ int Run(int argc, wchar_t** argv) {
         return std::u16string(reinterpret_cast<const char16_t*>(arg));
     };
     if (downloader.Download(text(argv[1]), text(argv[2]))) return 0;
-    PrintUtf8(downloader.LastFailure());
+    PrintUtf8(std::u16string(downloader.LastFailure()));
     return 1;
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+// Why a download failed: a typed value in the core, a name for the run's log, and the text
+// the downloader has always given for it.
+
+#include <string_view>
+
+namespace net {
+
+enum class DownloadError {
+    None,
+    OpenFailed,        // InternetOpen
+    ConnectFailed,     // a bad server or port, or InternetConnect
+    RequestFailed,     // a bad object path, or HttpOpenRequest
+    SendFailed,        // HttpSendRequest: no answer, TLS refused, ...
+    HeadQueryFailed,   // no status line or no usable Content-Length
+    NotFound,          // 404
+    ServerError,       // any other status outside 2xx
+    TooLong,           // announced length beyond what the caller accepts
+    CreateFileFailed,  // the local file could not be created
+    WriteFailed,       // a write or the close failed (disk full)
+    DownloadFailed,    // the body ended short of its announced length
+};
+
+// "ConnectFailed" and so on, for the log.
+std::u16string_view DownloadErrorName(DownloadError error);
+// The reason text; empty for None.
+std::u16string_view DownloadErrorText(DownloadError error);
+
+}  // namespace net
