@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/file_system.h"
+#include "app/processes.h"
 #include "app/run_log.h"
 #include "net/net_api.h"
 
@@ -46,6 +48,21 @@ class Platform {
     virtual net::NetApi& Net() = 0;
     // Where the run writes its steps.
     virtual RunLog& Log() = 0;
+
+    // --- putting an update in place safely ---
+    // GetWindowThreadProcessId(window), then OpenProcess(SYNCHRONIZE) on that process.
+    virtual HostLookup OpenWindowProcess(std::int32_t window) = 0;
+    // SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, milliseconds).
+    virtual SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                          std::uint32_t milliseconds) = 0;
+    // CreateProcessW(application, commandLine) hidden, standard input and output on NUL; waits
+    // at most milliseconds for the process to end, and ends it when it has not.
+    virtual HiddenRun RunHiddenWithin(const std::u16string& application,
+                                      const std::u16string& commandLine,
+                                      std::uint32_t milliseconds) = 0;
+    // The files the update is put in place with.
+    virtual FileSystem& Files() = 0;
+    // --- end of putting an update in place ---
 };
 
 }  // namespace app

@@ -22,6 +22,9 @@ std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateCo
                                     Platform& platform) {
     if (!ReadLaunchString(launchString, context)) return RunOutcome::ParameterError;
     context.workFolder = MakeWorkFolder(platform);
+    // Opened now, while its window surely exists, so that the process waited for later is
+    // this one even if its id is given to another after it ended.
+    const HostLookup host = FindHost(platform, context.hostWindow);
 
     const ManifestResult result = ReadManifest(context, platform);
     if (result == ManifestResult::Failed) return RunOutcome::Failed;
@@ -36,7 +39,7 @@ std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateCo
     const std::u16string packagePath = context.workFolder + context.packageName;
     if (!downloader.Download(context.packageUrl, packagePath)) return RunOutcome::Failed;
 
-    ApplyUpdate(platform, context, result, appFolder, packagePath);
+    ApplyUpdate(platform, context, result, appFolder, packagePath, host.process.get());
     return std::nullopt;
 }
 

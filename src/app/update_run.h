@@ -11,7 +11,8 @@
 namespace app {
 
 // Runs the update. Returns the outcome when the run ended early; nothing when it ran through
-// or the user declined. Shows only the question box.
+// or the user declined. Shows the question box, and the failure box of an update that could
+// not be put in place.
 std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateContext& context,
                                     Platform& platform);
 

@@ -1,12 +1,16 @@
 #include "win/win_platform.h"
 
 #include <windows.h>
+
+#include "win/owned_handle.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace win {
@@ -103,5 +107,111 @@ bool WinPlatform::RunHiddenAndWait(const std::u16string& application,
 void WinPlatform::OpenWithShell(const std::u16string& file) {
     ShellExecuteW(nullptr, L"open", Wide(file), nullptr, nullptr, SW_SHOW);
 }
+
+// --- putting an update in place safely ---
+
+namespace {
+
+class WinProcessWatch final : public app::ProcessWatch {
+  public:
+    explicit WinProcessWatch(OwnedHandle process) : process(std::move(process)) {}
+
+    app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
+        switch (WaitForSingleObject(process.Get(), milliseconds)) {
+            case WAIT_OBJECT_0:
+                return app::WaitResult::Ended;
+            case WAIT_TIMEOUT:
+                return app::WaitResult::StillRunning;
+            default:
+                return app::WaitResult::Failed;
+        }
+    }
+
+  private:
+    OwnedHandle process;
+};
+
+// The NUL device for a child's standard handles, inheritable.
+OwnedHandle OpenNul(DWORD access) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    return OwnedHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                   OPEN_EXISTING, 0, nullptr));
+}
+
+}  // namespace
+
+app::HostLookup WinPlatform::OpenWindowProcess(std::int32_t window) {
+    app::HostLookup host;
+    DWORD processId = 0;
+    if (window == 0 || !GetWindowThreadProcessId(ToWindow(window), &processId) || !processId) {
+        host.error = static_cast<std::uint32_t>(GetLastError());
+        return host;
+    }
+    host.processId = processId;
+    OwnedHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process) {
+        host.error = static_cast<std::uint32_t>(GetLastError());
+        return host;
+    }
+    host.process = std::make_unique<WinProcessWatch>(std::move(process));
+    return host;
+}
+
+app::SendResult WinPlatform::SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                                std::uint32_t milliseconds) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(ToWindow(window), message, 0, 0, SMTO_ABORTIFHUNG, milliseconds,
+                            &answer)) {
+        return {true, 0};
+    }
+    return {false, static_cast<std::uint32_t>(GetLastError())};
+}
+
+app::HiddenRun WinPlatform::RunHiddenWithin(const std::u16string& application,
+                                            const std::u16string& commandLine,
+                                            std::uint32_t milliseconds) {
+    app::HiddenRun run;
+    // Input from NUL: a question (a password) reads end of input and fails at once instead of
+    // waiting for an answer nobody can give.
+    OwnedHandle input = OpenNul(GENERIC_READ);
+    OwnedHandle output = OpenNul(GENERIC_WRITE);
+    if (!input || !output) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        return run;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = input.Get();
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION started{};
+    // CreateProcessW may write into its command line, so it gets a copy of its own.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(Wide(application), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        return run;
+    }
+    OwnedHandle process(started.hProcess);
+    OwnedHandle thread(started.hThread);
+    // The process, not its first thread: other threads may still be writing files.
+    if (WaitForSingleObject(process.Get(), milliseconds) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        // Its files are closed only once it has really gone.
+        WaitForSingleObject(process.Get(), 10'000);
+        run.state = app::HiddenRun::State::TimedOut;
+        return run;
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    run.state = app::HiddenRun::State::Ended;
+    run.exitCode = exitCode;
+    return run;
+}
+
+// --- end of putting an update in place ---
 
 }  // namespace win

@@ -2,6 +2,7 @@
 // app::Platform over the real Win32 calls.
 
 #include "app/platform.h"
+#include "win/win_file_system.h"
 
 namespace win {
 
@@ -23,9 +24,20 @@ class WinPlatform final : public app::Platform {
     net::NetApi& Net() override { return net; }
     app::RunLog& Log() override { return log; }
 
+    // --- putting an update in place safely ---
+    app::HostLookup OpenWindowProcess(std::int32_t window) override;
+    app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                       std::uint32_t milliseconds) override;
+    app::HiddenRun RunHiddenWithin(const std::u16string& application,
+                                   const std::u16string& commandLine,
+                                   std::uint32_t milliseconds) override;
+    app::FileSystem& Files() override { return files; }
+    // --- end of putting an update in place ---
+
   private:
     net::NetApi& net;
     app::NoLog log;
+    WinFileSystem files;
 };
 
 }  // namespace win

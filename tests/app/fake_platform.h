@@ -2,10 +2,13 @@
 // Records every platform call of a run as one line of text, in order, downloads included, and
 // answers the one box a run may ask.
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/platform.h"
+#include "fake_file_system.h"
 #include "net/fake_net_api.h"
 
 namespace apptest {
@@ -44,6 +47,41 @@ class FakePlatform final : public app::Platform {
     void OpenWithShell(const std::u16string& file) override { log.push_back("open " + Utf8(file)); }
     net::NetApi& Net() override { return net; }
     app::RunLog& Log() override { return runLog; }
+
+    // --- putting an update in place safely ---
+    struct HostWatch final : app::ProcessWatch {
+        explicit HostWatch(app::WaitResult result) : result(result) {}
+        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        app::WaitResult result;
+    };
+    app::HostLookup OpenWindowProcess(std::int32_t window) override {
+        app::HostLookup host;
+        if (window == 0 || window == goneWindow) return host;
+        host.processId = 4242;
+        host.process = std::make_unique<HostWatch>(hostWait);
+        return host;
+    }
+    app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                       std::uint32_t) override {
+        SendToWindow(window, message);
+        return {true, 0};
+    }
+    app::HiddenRun RunHiddenWithin(const std::u16string& application,
+                                   const std::u16string& commandLine,
+                                   std::uint32_t milliseconds) override {
+        log.push_back("run " + Utf8(application) + " | " + Utf8(commandLine));
+        archiverLimitMs = milliseconds;
+        if (archiverRun.state == app::HiddenRun::State::Ended && unpack) unpack();
+        return archiverRun;
+    }
+    app::FileSystem& Files() override { return files; }
+
+    FakeFileSystem files;
+    app::WaitResult hostWait = app::WaitResult::Ended;
+    app::HiddenRun archiverRun{};  // not started
+    std::function<void()> unpack;  // what a starting archiver writes into files
+    std::uint32_t archiverLimitMs = 0;
+    // --- end of putting an update in place ---
 
     net::testing::FakeNetApi net;
     std::vector<std::string>& log = net.log;
