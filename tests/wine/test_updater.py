@@ -346,11 +346,12 @@ class ArchiveUpdateTest(UpdaterCase):
         self.assertBoxes(result, [QUESTION])
         calls = (self.app / "7z-calls.log").read_text(encoding="utf-8").splitlines()
         self.assertEqual(len(calls), 1)
-        command = re.fullmatch(r'7z x "(.*)" -o"(.*)" -aoa', calls[0])
+        command = re.fullmatch(r'7z x "(.*)" -o"(.*)" -aoa -y', calls[0])
         self.assertIsNotNone(command, calls[0])
         package, out_folder = command.groups()
         self.assertRegex(package, r"^C:\\users\\[^\\]+\\Temp\\UpdateTemp\d+\\app\.7z$")
-        self.assertEqual(out_folder.lower(), self.windows_path(self.app).lower() + "\\")
+        # Unpacked into the work folder's staging folder, then moved into the application folder.
+        self.assertEqual(out_folder, package[:-len("app.7z")] + "stage\\")
         # The run target started only once the archiver's process had ended.
         self.assertIn("data=unpacked by the slow archiver", self.wait_for(self.app / "App.exe.ran"))
         self.assertEqual(result.watched_windows, set(), "the archiver's console showed")

@@ -1,6 +1,7 @@
 // Stand-in for 7z.exe that shows how the updater waits for the archiver. It records its
 // command line in "7z-calls.log" beside itself, then ends its primary thread at once while a
-// second thread goes on for a while and only then "unpacks": it writes data.txt beside itself.
+// second thread goes on for a while and only then "unpacks": it writes data.txt into the
+// folder of its -o"<folder>" switch.
 // An updater that waits on the primary thread instead of the process would start the run
 // target before data.txt is written. It is a console program, so if it were started without
 // SW_HIDE, a console window would show on the display.
@@ -14,9 +15,10 @@ namespace {
 constexpr DWORD kWorkMilliseconds = 2500;
 
 std::wstring g_folder;
+std::wstring g_outFolder;  // ends with a backslash, as the updater passes it
 
 void WriteText(const std::wstring& name, const wchar_t* mode, const std::string& text) {
-    FILE* out = _wfopen((g_folder + name).c_str(), mode);
+    FILE* out = _wfopen(name.c_str(), mode);
     if (!out) return;
     std::fputs(text.c_str(), out);
     std::fclose(out);
@@ -24,7 +26,7 @@ void WriteText(const std::wstring& name, const wchar_t* mode, const std::string&
 
 DWORD WINAPI Unpack(LPVOID) {
     Sleep(kWorkMilliseconds);
-    WriteText(L"data.txt", L"wb", "unpacked by the slow archiver\n");
+    WriteText(g_outFolder + L"data.txt", L"wb", "unpacked by the slow archiver\n");
     ExitProcess(0);
 }
 
@@ -40,7 +42,14 @@ int wmain() {
     std::string utf8(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
     if (size > 1)
         WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, utf8.data(), size, nullptr, nullptr);
-    WriteText(L"7z-calls.log", L"ab", utf8 + "\n");
+    WriteText(g_folder + L"7z-calls.log", L"ab", utf8 + "\n");
+
+    const std::wstring line = commandLine;
+    const std::size_t out = line.find(L" -o\"");
+    if (out == std::wstring::npos) return 1;
+    const std::size_t end = line.find(L'"', out + 4);
+    if (end == std::wstring::npos) return 1;
+    g_outFolder = line.substr(out + 4, end - out - 4);
 
     HANDLE worker = CreateThread(nullptr, 0, Unpack, nullptr, 0, nullptr);
     if (!worker) return 1;

@@ -1,12 +1,19 @@
 // Test host for the end-to-end tests: plays the application that starts the updater.
 //
 //   test_host.exe <updater path> <version> <manifest url> <log file> <watched file>
+//                 [<mode> <held file>]
 //
 // It owns a hidden top-level window, starts the updater with the launch string
 // "<version>#<window handle>#<manifest url>", pumps messages until the updater exits, and
 // appends one line to the log for each message 0x467: what the watched file holds at that
 // moment (the updater must notify before it touches the application folder). The last log
 // line is the updater's exit code; the host exits with that code too (2 if it can't start it).
+//
+// With a mode, the host holds <held file> open without sharing from its start, as a running
+// application holds its files:
+//   slow-exit  on 0x467 it takes 5 s to "save", then lets go of the file and exits at once,
+//              without waiting for the updater ("host exits" is its last log line);
+//   stay       it never exits on 0x467 and holds the file until the updater has exited.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,8 +26,14 @@ namespace {
 
 constexpr UINT kUpdateNotice = WM_USER + 103;  // 0x467
 
+constexpr UINT_PTR kExitTimer = 1;
+constexpr UINT kSaveMilliseconds = 5000;
+
 std::wstring g_logPath;
 std::wstring g_watchedPath;
+std::wstring g_mode;
+HANDLE g_held = INVALID_HANDLE_VALUE;
+bool g_exitNow = false;
 
 void AppendLog(const std::string& line) {
     FILE* log = _wfopen(g_logPath.c_str(), L"ab");
@@ -55,6 +68,14 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == kUpdateNotice) {
         AppendLog("0x467 wParam=" + std::to_string(wParam) + " lParam=" + std::to_string(lParam) +
                   " watched=" + ReadWatched());
+        if (g_mode == L"slow-exit") SetTimer(window, kExitTimer, kSaveMilliseconds, nullptr);
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kExitTimer) {
+        KillTimer(window, kExitTimer);
+        CloseHandle(g_held);
+        g_held = INVALID_HANDLE_VALUE;
+        g_exitNow = true;
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -70,9 +91,10 @@ std::wstring Quoted(const std::wstring& path) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv || argc != 6) {
+    if (!argv || (argc != 6 && argc != 8)) {
         std::fputs(
-            "usage: test_host.exe <updater> <version> <manifest url> <log file> <watched file>\n",
+            "usage: test_host.exe <updater> <version> <manifest url> <log file> <watched file>"
+            " [slow-exit|stay <held file>]\n",
             stderr);
         return 2;
     }
@@ -81,6 +103,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::wstring manifestUrl = argv[3];
     g_logPath = argv[4];
     g_watchedPath = argv[5];
+    if (argc == 8) {
+        g_mode = argv[6];
+        g_held = CreateFileW(argv[7], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (g_held == INVALID_HANDLE_VALUE) {
+            AppendLog("hold failed error=" + std::to_string(GetLastError()));
+            return 2;
+        }
+    }
     LocalFree(argv);
 
     WNDCLASSW windowClass{};
@@ -126,10 +157,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
+        if (g_exitNow) {
+            AppendLog("host exits");
+            CloseHandle(process.hProcess);
+            DestroyWindow(window);
+            return 0;
+        }
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
+    if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
     AppendLog("updater exit=" + std::to_string(exitCode));
     DestroyWindow(window);
     return static_cast<int>(exitCode);
