@@ -84,7 +84,7 @@ HostLookup FindHost(Platform& platform, std::int32_t hostWindow) {
     return host;
 }
 
-void ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
+bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
                  const std::u16string& appFolder, const std::u16string& packagePath,
                  ProcessWatch* host) {
     TellHost(platform, context.hostWindow);
@@ -93,7 +93,7 @@ void ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResul
     if (result != ManifestResult::ArchivePackage) {
         platform.Log().Write(u"install: starting " + packagePath);
         platform.OpenWithShell(packagePath);
-        return;
+        return false;
     }
     const SwapFolders folders{context.workFolder + u"stage\\", appFolder,
                               appFolder + u"UpdateBackup" + GetRunNumber(platform) + u"\\"};
@@ -103,6 +103,7 @@ void ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResul
     // The user gets the application back, old or new.
     if (!applied) ShowOutcome(platform, RunOutcome::Failed, context.hostWindow);
     platform.OpenWithShell(appFolder + context.runTarget);
+    return applied;
 }
 
 }  // namespace app

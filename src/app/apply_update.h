@@ -31,8 +31,8 @@ HostLookup FindHost(Platform& platform, std::int32_t hostWindow);
 
 // appFolder ends with a backslash; packagePath is workFolder + packageName; host may be null.
 // A failed unpack or swap leaves the application folder as it was and shows the failure box;
-// the run target is started either way.
-void ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
+// the run target is started either way. True when an archive was unpacked and put in place.
+bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
                  const std::u16string& appFolder, const std::u16string& packagePath,
                  ProcessWatch* host);
 

@@ -64,8 +64,10 @@ TEST(ApplyUpdate, OnlyACleanUnpackAndSwapChangeTheFolderAndEveryFailureIsReporte
         context.runTarget = u"App.exe";
         context.workFolder = u"T:\\work\\";
         const app::HostLookup host = platform.OpenWindowProcess(context.hostWindow);
-        app::ApplyUpdate(platform, context, app::ManifestResult::ArchivePackage, u"C:\\App\\",
-                         u"T:\\work\\app.7z", host.process.get());
+        EXPECT_EQ(app::ApplyUpdate(platform, context, app::ManifestResult::ArchivePackage,
+                                   u"C:\\App\\", u"T:\\work\\app.7z", host.process.get()),
+                  c.applied)
+            << c.what;
 
         const auto after = files.Under(u"C:\\App");
         if (c.applied) {
