@@ -93,17 +93,4 @@ TEST(ApplyUpdate, OnlyACleanUnpackAndSwapChangeTheFolderAndEveryFailureIsReporte
     }
 }
 
-TEST(ApplyUpdate, InstallersStartAfterTheHostWaitAndTouchNoFiles) {
-    apptest::FakePlatform platform;
-    platform.hostWait = app::WaitResult::StillRunning;
-    app::UpdateContext context;
-    context.hostWindow = 920;
-    context.workFolder = u"T:\\work\\";
-    app::ApplyUpdate(platform, context, app::ManifestResult::InstallerPackage, u"C:\\App\\",
-                     u"T:\\work\\Setup.exe", nullptr);
-    EXPECT_EQ(platform.log, (std::vector<std::string>{"send 920 1127", "pause 1000",
-                                                      "open T:\\work\\Setup.exe"}));
-    EXPECT_EQ(platform.files.calls, 0);
-}
-
 }  // namespace

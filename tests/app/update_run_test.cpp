@@ -42,12 +42,6 @@ TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
         {launch, "1", "pkg\\..\\..\\up.exe", 6, get + failed},
         // A box that cannot be shown, owned or not, asked nobody: nothing is fetched.
         {launch, "0", "app.7z", 0, get + ask + "box 0 发现新版本，是否立即更新？ 信息： 36\n"},
-        // An archiver that cannot be started fails the update, and the run target still
-        // starts.
-        {launch, "0", "app.7z", 6,
-         get + ask + "GET srv/app.7z\n" + notify + "run C:\\App\\7z.exe | 7z x \"" + work +
-             "app.7z\" -o\"" + work + "stage\\\" -aoa -y\n" + failed +
-             "open C:\\App\\bin\\App.exe\n"},
         {launch, "1", "pkg\\Setup.exe", 6,
          get + ask + "GET srv/pkg\\Setup.exe\n" + notify + "open " + work + "pkg\\Setup.exe\n"},
     };

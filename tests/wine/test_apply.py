@@ -143,34 +143,19 @@ class HostTest(ApplyCase):
 
 
 class ArchiveTest(ApplyCase):
-    def _archive(self, name, *options):
-        staging = e2e.ENV["work"] / "staging" / f"{self.name}-{name}"
-        staging.mkdir(parents=True)
-        for rel, content in self.new_files().items():
-            target = staging / rel
-            target.parent.mkdir(parents=True, exist_ok=True)
-            if isinstance(content, pathlib.Path):
-                shutil.copy(content, target)
-            else:
-                target.write_text(content)
-        archive = staging.parent / f"{staging.name}.7z"
-        subprocess.run(["7zz", "a", "-bd", "-y", *options, str(archive), "."], cwd=staging,
-                       check=True, capture_output=True)
-        return archive.read_bytes()
-
     def test_archives_that_cannot_be_unpacked_leave_the_folder_as_it_was(self):
-        whole = self._archive("whole")
+        self.serve_archive("whole.7z", self.new_files())
+        truncated = (self.web / "whole.7z").read_bytes()
         cases = {
-            "truncated": whole[:len(whole) // 2],
-            "password": self._archive("password", "-psecret"),
-            "password and hidden names": self._archive("hidden", "-psecret", "-mhe=on"),
+            "truncated": self.serve("truncated.7z", truncated[:len(truncated) // 2]),
+            "password": self.serve_archive("password.7z", self.new_files(), ["-psecret"]),
+            "password and hidden names": self.serve_archive(
+                "hidden.7z", self.new_files(), ["-psecret", "-mhe=on"]),
         }
         before = digest(self.app)
-        for what, data in cases.items():
+        for what, package in cases.items():
             with self.subTest(what):
-                rel = what.replace(" ", "-") + ".7z"
-                url = self.serve(f"{rel}.xml", manifest(
-                    "2.0", package=("app.7z", self.serve(rel, data))))
+                url = self.serve(f"{len(what)}.xml", manifest("2.0", package=("app.7z", package)))
                 result = self.run_host_mode("slow-exit", "1.0", url)
                 self.assertBoxes(result, [QUESTION, FAILED])
                 # No password prompt waits for an answer: the run ends long before any limit.

@@ -152,8 +152,9 @@ class UpdaterCase(unittest.TestCase):
         path.write_bytes(content.encode() if isinstance(content, str) else content)
         return ENV["nginx"].url(f"{self.name}/{rel}")
 
-    def serve_archive(self, rel, files):
-        """A 7z archive made with Debian's 7zz from files {relative path: text or bytes}."""
+    def serve_archive(self, rel, files, options=()):
+        """A 7z archive made with Debian's 7zz (and its options) from files {relative path:
+        text or bytes}."""
         staging = ENV["work"] / "staging" / f"{self.name}-{rel.replace('/', '_')}"
         staging.mkdir(parents=True)
         for name, content in files.items():
@@ -164,8 +165,8 @@ class UpdaterCase(unittest.TestCase):
             else:
                 target.write_bytes(content.encode() if isinstance(content, str) else content)
         archive = staging.parent / (staging.name + ".archive.7z")
-        subprocess.run(["7zz", "a", "-bd", "-y", str(archive), *files.keys()], cwd=staging,
-                       check=True, capture_output=True)
+        subprocess.run(["7zz", "a", "-bd", "-y", *options, str(archive), *files.keys()],
+                       cwd=staging, check=True, capture_output=True)
         return self.serve(rel, archive.read_bytes())
 
     def new_app_files(self, data="version 2.0"):
