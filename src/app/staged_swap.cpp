@@ -115,7 +115,10 @@ class Swap {
             }
         }
         if (whole) {
-            files.RemoveFolder(folders.backup);
+            if (const std::uint32_t error = files.RemoveFolder(folders.backup)) {
+                Write(u"rollback: could not remove the empty " + folders.backup + u", error " +
+                      DecimalText(error));
+            }
             Write(u"rollback: " + DecimalText(static_cast<std::int64_t>(steps.size())) +
                   u" steps undone, the application folder is as it was");
         } else {
