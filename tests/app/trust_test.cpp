@@ -115,22 +115,26 @@ TEST(ReadSha256Text, TakesExactly64HexDigits) {
 TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
     const std::string digest = std::string("ab") + std::string(62, '0');  // the fake's digest
     const std::string key = Pem(Base64(kKeyPrefix + kPoint));
+    const std::string sig = Hex("3006020101020101"), noSig;
     const struct {
         std::string what, keyFile, sha256;  // empty: no key file, no sha256 attribute
-        bool signatureServed, signatureHolds;
+        std::string signature;              // served as update.xml.sig unless empty
+        bool signatureHolds;
         std::string fetched;  // GET lines after the manifest's
         bool applied;
     } cases[] = {
-        {"unsigned, no digest", "", "", false, true, "srv/app.7z", true},
-        {"unsigned, digest in capitals", "", "AB" + digest.substr(2), false, true, "srv/app.7z",
+        {"unsigned, no digest", "", "", noSig, true, "srv/app.7z", true},
+        {"unsigned, digest in capitals", "", "AB" + digest.substr(2), noSig, true, "srv/app.7z",
          true},
-        {"unsigned, wrong digest", "", std::string(64, 'c'), false, true, "srv/app.7z", false},
-        {"unsigned, malformed digest", "", digest.substr(1), false, true, "", false},
-        {"signed", key, digest, true, true, "srv/update.xml.sig srv/app.7z", true},
-        {"signed, bad signature", key, digest, true, false, "srv/update.xml.sig", false},
-        {"signed, no signature", key, digest, false, true, "srv/update.xml.sig", false},
-        {"signed, no digest", key, "", true, true, "srv/update.xml.sig", false},
-        {"signed, key unreadable", "-----BEGIN PUBLIC KEY-----", digest, true, true, "", false},
+        {"unsigned, wrong digest", "", std::string(64, 'c'), noSig, true, "srv/app.7z", false},
+        {"unsigned, malformed digest", "", digest.substr(1), noSig, true, "", false},
+        {"signed", key, digest, sig, true, "srv/update.xml.sig srv/app.7z", true},
+        {"signed, bad signature", key, digest, sig, false, "srv/update.xml.sig", false},
+        {"signed, no signature", key, digest, noSig, true, "srv/update.xml.sig", false},
+        {"signed, signature over 4 KiB", key, digest, sig + std::string(4091, '\0'), true,
+         "srv/update.xml.sig", false},
+        {"signed, no digest", key, "", sig, true, "srv/update.xml.sig", false},
+        {"signed, key unreadable", "-----BEGIN PUBLIC KEY-----", digest, sig, true, "", false},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
@@ -139,13 +143,15 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
             std::filesystem::create_directories(platform.net.root / "C:/App");
             std::ofstream(platform.net.root / "C:/App/update-key.pem") << c.keyFile;
         }
-        if (c.signatureServed) platform.net.bodies[u"srv/update.xml.sig"] = Hex("3006020101020101");
+        if (!c.signature.empty()) platform.net.bodies[u"srv/update.xml.sig"] = c.signature;
         platform.net.bodies[u"srv/app.7z"] = "package bytes";
         const std::string sha = c.sha256.empty() ? "" : " sha256=\"" + c.sha256 + "\"";
-        platform.net.bodies[u"srv/update.xml"] =
+        // Padded to the most a manifest may hold; one byte more and it is refused unread.
+        std::string text =
             "<config><update version=\"2.4\" run=\"App.exe\"/><UpdateExe><item name=\"app.7z\" "
             "url=\"http://srv/app.7z\"" +
             sha + "/></UpdateExe></config>";
+        platform.net.bodies[u"srv/update.xml"] = text + std::string((1 << 20) - text.size(), ' ');
         app::UpdateContext context;
         app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);
 
@@ -165,6 +171,16 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         EXPECT_EQ(sent, c.applied) << c.what;
         const std::u16string package = platform.tempPath + u"UpdateTemp1700000000\\app.7z";
         EXPECT_EQ(std::filesystem::exists(platform.net.Linux(package)), c.applied) << c.what;
+        if (c.what == "unsigned, no digest") {
+            // One byte more and the manifest is refused before it is stored.
+            apptest::FakePlatform over;
+            over.net.bodies[u"srv/update.xml"] = platform.net.bodies[u"srv/update.xml"] + " ";
+            app::UpdateContext fresh;
+            app::RunAndReport(u"2.2#920#http://srv/update.xml", fresh, over);
+            EXPECT_EQ(over.log.back(), "box 920 更新失败，请稍后重试 出错了： 16");
+            EXPECT_FALSE(std::filesystem::exists(
+                over.net.Linux(over.tempPath + u"UpdateTemp1700000000\\update.xml")));
+        }
     }
 }
 
