@@ -126,9 +126,12 @@ bool HttpDownloader::FollowSecureRedirect(const std::u16string& localPath,
                                             length) != QueryStatus::Ok) {
         return Fail(DownloadError::RedirectRefused);
     }
-    const std::string location = TextUpToZero(buffer.data(), std::min(length, kChunkSize));
-    const std::optional<std::u16string> next =
-        SecureRedirectTarget(std::u16string(location.begin(), location.end()), server);
+    // Bytes as they are: a non-ASCII byte becomes a Latin-1 unit, never a sign-extended one.
+    std::u16string location;
+    for (const char c : TextUpToZero(buffer.data(), std::min(length, kChunkSize))) {
+        location += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    const std::optional<std::u16string> next = SecureRedirectTarget(location, server);
     if (!next) return Fail(DownloadError::RedirectRefused);
     --redirectsLeft;
     const bool stored = Download(*next, localPath, options);
