@@ -6,7 +6,7 @@ set -euo pipefail
 native_pkgs=(cmake g++ clang libgtest-dev libgmock-dev libpugixml-dev)
 windows_pkgs=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
               nginx xvfb xdotool fonts-wqy-microhei 7zip curl dpkg-dev xz-utils make
-              locales imagemagick)
+              locales imagemagick openssl ca-certificates)
 
 want=("${native_pkgs[@]}")
 if [ "${1:-}" != "--native-only" ]; then want+=("${windows_pkgs[@]}"); fi

@@ -39,20 +39,34 @@ def show_folder(folder):
         say(f"    {str(rel):<22} {path.stat().st_size:>9} bytes{note}")
 
 
-def prepare(args, nginx, www, app):
-    # The server: the manifest with the demo's own port, and the package built from package/.
+def sign_update(*args):
+    return subprocess.run([str(ROOT / "scripts" / "sign-update.sh"), *map(str, args)], check=True,
+                          capture_output=True, text=True).stdout.strip()
+
+
+def prepare(args, nginx, www, app, keys):
+    # The server: the package built from package/, and the manifest with the demo's own port
+    # and the package's digest, signed with a key made for this run only.
+    package_files = sorted(p.name for p in (EXAMPLES / "server" / "package").iterdir())
+    package = www / "sample-2.0.7z"
+    subprocess.run(["7zz", "a", "-bd", "-y", str(package), *package_files],
+                   cwd=EXAMPLES / "server" / "package", check=True, capture_output=True)
     manifest = (EXAMPLES / "server" / "update.xml").read_text(encoding="utf-8")
+    manifest = manifest.replace('/sample-2.0.7z"',
+                                f'/sample-2.0.7z" sha256="{sign_update("digest", package)}"')
     (www / "update.xml").write_text(manifest.replace("127.0.0.1:8080", f"127.0.0.1:{nginx.port}"),
                                     encoding="utf-8")
-    package_files = sorted(p.name for p in (EXAMPLES / "server" / "package").iterdir())
-    subprocess.run(["7zz", "a", "-bd", "-y", str(www / "sample-2.0.7z"), *package_files],
-                   cwd=EXAMPLES / "server" / "package", check=True, capture_output=True)
+    shutil.rmtree(keys, ignore_errors=True)
+    sign_update("keygen", keys)
+    sign_update("sign", www / "update.xml", keys / "update-private-key.pem")
 
-    # The application folder of version 1.0: the program, the updater and the archiver.
+    # The application folder of version 1.0: the program, the updater, the archiver and the
+    # public key that makes the updater take only signed manifests.
     shutil.copy(args.bin / "sample_host.exe", app / "sample_host.exe")
     shutil.copy(EXAMPLES / "sample_host" / "version.txt", app / "version.txt")
     shutil.copy(args.bin / "updater.exe", app / "updater.exe")
     shutil.copy(args.seven_zip, app / "7z.exe")
+    shutil.copy(keys / "update-key.pem", app / "update-key.pem")
     (app / "update-url.txt").write_text(nginx.url("update.xml") + "\n")
 
 
@@ -118,8 +132,9 @@ def main():
     desktop.keep_wine_on_display(prefix, display or desktop.Display(os.environ["DISPLAY"]))
     try:
         with rig.Nginx(www, work / "nginx") as nginx:
-            prepare(args, nginx, www, app)
-            say(f"Serving examples/server at {nginx.url('')} : update.xml, sample-2.0.7z")
+            prepare(args, nginx, www, app, work / "keys")
+            say(f"Serving examples/server at {nginx.url('')} : update.xml (with the package's "
+                "sha256), update.xml.sig, sample-2.0.7z")
             say(f"\nApplication folder before ({app}):")
             show_folder(app)
             say("\nStarting sample_host.exe 1.0; it starts updater.exe"

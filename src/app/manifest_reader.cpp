@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/manifest_signature.h"
 #include "app/number_text.h"
 #include "markup/markup_doc.h"
 #include "net/http_downloader.h"
@@ -11,6 +12,8 @@ namespace {
 
 // Versions further apart than this take the full package instead of the patch.
 constexpr double kLargestPatchStep = 0.3;
+// A manifest names a handful of packages; more than this is not one.
+constexpr std::int64_t kLongestManifest = 1 << 20;
 
 ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
     const double offered = ReadDecimalPrefix(doc.GetAttribute(u"version"));
@@ -24,6 +27,7 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
     if (type == 1 && doc.FindElement(u"UpdateInstall")) {
         context.packageName = doc.GetAttribute(u"name");
         context.packageUrl = doc.GetAttribute(u"url");
+        context.packageSha256 = doc.GetAttribute(u"sha256");
         return ManifestResult::InstallerPackage;
     }
 
@@ -34,6 +38,7 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
     if (doc.EnterElement() && doc.FindElement(u"item")) {
         context.packageName = doc.GetAttribute(u"name");
         context.packageUrl = doc.GetAttribute(u"url");
+        context.packageSha256 = doc.GetAttribute(u"sha256");
     }
     return ManifestResult::ArchivePackage;
 }
@@ -43,7 +48,11 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
 ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
     net::HttpDownloader downloader(platform.Net());
     const std::u16string path = context.workFolder + u"update.xml";
-    if (!downloader.Download(context.manifestUrl, path)) return ManifestResult::Failed;
+    net::DownloadOptions options;
+    options.maxLength = kLongestManifest;
+    if (!downloader.Download(context.manifestUrl, path, options)) return ManifestResult::Failed;
+    // A signed manifest is read only once its signature holds.
+    if (!ManifestIsTrusted(platform, context, path)) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;
     if (!doc.LoadFile(path)) return ManifestResult::Failed;

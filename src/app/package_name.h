@@ -8,7 +8,9 @@ namespace app {
 
 // True when workFolder + name names a place inside the work folder: not absolute (no leading
 // "\" or "/", so no UNC path either), no ":" anywhere (drives, alternate streams), and no
-// component of dots and blanks holding "..", with either separator. Sub-folders are fine.
+// component of dots and blanks holding "..", with either separator. Nor may a component name
+// a device (NUL, CON, COM1, "aux.txt", any case), hold a control character or end in a dot
+// or blank. Sub-folders are fine.
 bool StaysInWorkFolder(std::u16string_view name);
 
 }  // namespace app

@@ -3,11 +3,13 @@
 // makes. win::WinPlatform forwards each to the real API; tests record the calls with a fake.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/file_system.h"
 #include "app/processes.h"
 #include "app/run_log.h"
+#include "app/trust_types.h"
 #include "net/net_api.h"
 
 namespace app {
@@ -63,6 +65,21 @@ class Platform {
     // The files the update is put in place with.
     virtual FileSystem& Files() = 0;
     // --- end of putting an update in place ---
+
+    // --- the publisher's key, manifest signatures and package digests ---
+    // The whole file (CreateFileW, ReadFile); empty when it cannot be opened or read, or holds
+    // more than maxBytes bytes.
+    virtual std::optional<std::string> ReadSmallFile(const std::u16string& path,
+                                                     std::size_t maxBytes) = 0;
+    // SHA-256 of the file's bytes with CNG (BCRYPT_SHA256_ALGORITHM); empty when it cannot be
+    // read or hashed.
+    virtual std::optional<Sha256Digest> FileSha256(const std::u16string& path) = 0;
+    // BCryptImportKeyPair (BCRYPT_ECCPUBLIC_BLOB of the key) and BCryptVerifySignature over
+    // the digest; true only for a signature that verifies.
+    virtual bool VerifyP256(const P256PublicKey& key, const Sha256Digest& digest,
+                            const P256Signature& signature) = 0;
+    // DeleteFileW(path)
+    virtual bool RemoveFile(const std::u16string& path) = 0;
 };
 
 }  // namespace app

@@ -16,6 +16,10 @@ struct UpdateContext {
     std::u16string workFolder;  // always ends with a backslash
     std::u16string packageName;
     std::u16string packageUrl;
+    // The package element's sha256 attribute as written; empty when it has none.
+    std::u16string packageSha256;
+    // The manifest's signature was checked against update-key.pem.
+    bool manifestSigned = false;
 };
 
 }  // namespace app

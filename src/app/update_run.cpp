@@ -3,6 +3,7 @@
 #include "app/apply_update.h"
 #include "app/launch_args.h"
 #include "app/manifest_reader.h"
+#include "app/package_digest.h"
 #include "app/package_name.h"
 #include "app/work_folder.h"
 #include "net/http_downloader.h"
@@ -31,6 +32,7 @@ std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateCo
     if (result == ManifestResult::UpToDate) return RunOutcome::UpToDate;
     // The name comes from the server: refuse it before anything is written under it.
     if (!StaysInWorkFolder(context.packageName)) return RunOutcome::Failed;
+    if (!PackageDigestIsUsable(platform, context)) return RunOutcome::Failed;
 
     if (!UserAgrees(platform, context)) return std::nullopt;
 
@@ -38,6 +40,7 @@ std::optional<RunOutcome> RunUpdate(const std::u16string& launchString, UpdateCo
     net::HttpDownloader downloader(platform.Net());
     const std::u16string packagePath = context.workFolder + context.packageName;
     if (!downloader.Download(context.packageUrl, packagePath)) return RunOutcome::Failed;
+    if (!PackageMatchesDigest(platform, context, packagePath)) return RunOutcome::Failed;
 
     ApplyUpdate(platform, context, result, appFolder, packagePath, host.process.get());
     return std::nullopt;

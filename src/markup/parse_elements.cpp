@@ -54,9 +54,10 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
     resultText.clear();
 
     bool anyMoved = false;
-    // End tags that close nothing cost a walk down every open element. Deep nesting with many
-    // such end tags would make that quadratic, so once the walks have cost a million steps the
-    // open names are indexed, and from then on such an end tag is recognised at once.
+    // End tags that close nothing cost a walk down every open element, comparing up to the
+    // end tag's length at each. Deep nesting with many such end tags, or long ones, would make
+    // that quadratic, so once the walks have cost about a million units the open names are
+    // indexed, and from then on such an end tag is recognised at once.
     constexpr int64_t kWalkBudget = 1000000;
     int64_t failedWalkSteps = 0;
     bool indexed = false;
@@ -170,7 +171,8 @@ int32_t MarkupDoc::ParseElements(int32_t startParent, TokenPos& cursor) {
                         match = Elem(match).parent;
                     }
                 }
-                if (slot < 0 && !indexed && (failedWalkSteps += depth) > kWalkBudget) {
+                if (slot < 0 && !indexed &&
+                    (failedWalkSteps += int64_t{depth} * (1 + nameLength)) > kWalkBudget) {
                     indexed = true;
                     for (int32_t k = depth - 1, open = parent; k >= 0; --k) {
                         openNames.Add(nameOf(open, k));

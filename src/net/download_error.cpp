@@ -22,6 +22,7 @@ constexpr ErrorEntry kErrors[] = {
     {u"CreateFileFailed", u"创建文件失败，可能是文件正在被占用"},
     {u"WriteFailed", u"写入文件失败"},
     {u"DownloadFailed", u"下载文件失败，请检查网络设置"},
+    {u"RedirectRefused", u"HTTP服务器返回错误"},
 };
 
 const ErrorEntry& Entry(DownloadError error) {

@@ -19,6 +19,7 @@ enum class DownloadError {
     CreateFileFailed,  // the local file could not be created
     WriteFailed,       // a write or the close failed (disk full)
     DownloadFailed,    // the body ended short of its announced length
+    RedirectRefused,   // an https answer redirected to plain http, nowhere usable or in a loop
 };
 
 // "ConnectFailed" and so on, for the log.

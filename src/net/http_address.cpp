@@ -12,6 +12,18 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+char16_t Lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (Lower(text[i]) != prefix[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool HasControlCharacter(const std::u16string& text) {
@@ -21,7 +33,7 @@ bool HasControlCharacter(const std::u16string& text) {
     return false;
 }
 
-std::optional<HostAndPort> SplitServer(const std::u16string& server) {
+std::optional<HostAndPort> SplitServer(const std::u16string& server, std::uint16_t defaultPort) {
     if (HasControlCharacter(server)) return std::nullopt;
     // A bracketed IPv6 literal holds colons of its own; the port colon follows its "]".
     std::size_t searchFrom = 0;
@@ -30,9 +42,9 @@ std::optional<HostAndPort> SplitServer(const std::u16string& server) {
         if (close != std::u16string::npos) searchFrom = close + 1;
     }
     const std::size_t colon = server.find(u':', searchFrom);
-    if (colon == std::u16string::npos) return HostAndPort{server, 80};
+    if (colon == std::u16string::npos) return HostAndPort{server, defaultPort};
 
-    HostAndPort result{server.substr(0, colon), 80};
+    HostAndPort result{server.substr(0, colon), defaultPort};
     const std::u16string digits = server.substr(colon + 1);
     if (digits.empty()) return result;
     std::uint32_t port = 0;
@@ -44,6 +56,42 @@ std::optional<HostAndPort> SplitServer(const std::u16string& server) {
     if (port == 0) return std::nullopt;
     result.port = static_cast<std::uint16_t>(port);
     return result;
+}
+
+std::optional<AddressParts> SplitAddressParts(const std::u16string& address) {
+    static constexpr std::u16string_view kHttp = u"http://", kHttps = u"https://";
+    AddressParts parts;
+    std::size_t start = 0;
+    if (StartsWithNoCase(address, kHttp)) {
+        start = kHttp.size();
+    } else if (StartsWithNoCase(address, kHttps)) {
+        parts.secure = true;
+        start = kHttps.size();
+    } else {
+        // "://" ahead of the first "/" makes a scheme (or text before one): not ours.
+        const std::size_t scheme = address.find(u"://");
+        if (scheme != std::u16string::npos && scheme < address.find(u'/')) return std::nullopt;
+    }
+    const std::size_t slash = address.find(u'/', start);
+    if (slash == std::u16string::npos) {
+        parts.server = address.substr(start);
+    } else {
+        parts.server = address.substr(start, slash - start);
+        parts.objectPath = address.substr(slash);
+    }
+    return parts;
+}
+
+std::optional<std::u16string> SecureRedirectTarget(const std::u16string& location,
+                                                   const std::u16string& server) {
+    if (StartsWithNoCase(location, u"https://")) return location;
+    if (location.starts_with(u"//")) return u"https:" + location;
+    if (location.starts_with(u"/")) return u"https://" + server + location;
+    return std::nullopt;
+}
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 std::optional<int> StatusCode(const std::string& statusLine) {

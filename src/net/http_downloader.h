@@ -42,8 +42,9 @@ class HttpDownloader {
     bool Download(const std::u16string& address, const std::u16string& localPath,
                   const DownloadOptions& options = {});
 
-    // Splits an address into server (host and any ":port") and objectPath (from the first "/").
-    void SplitAddress(const std::u16string& address);
+    // Splits an address into server (host and any ":port") and objectPath (from the first "/"),
+    // and notes whether it is https; false for an address of another scheme.
+    bool SplitAddress(const std::u16string& address);
     // The extra request headers sent with every GET; 99 units plus the server's length.
     std::u16string BuildRequestHeaders() const;
     // Closes request, connection and internet handle, in that order.
@@ -51,6 +52,7 @@ class HttpDownloader {
 
     const std::u16string& Server() const { return server; }
     const std::u16string& ObjectPath() const { return objectPath; }
+    bool Secure() const { return secure; }
     NetHandle InternetHandle() const { return internetHandle.Get(); }
     NetHandle ConnectionHandle() const { return connectionHandle.Get(); }
     NetHandle RequestHandle() const { return requestHandle.Get(); }
@@ -60,6 +62,8 @@ class HttpDownloader {
 
   private:
     bool Fail(DownloadError error);
+    std::uint32_t RequestFlags() const;
+    bool FollowSecureRedirect(const std::u16string& localPath, const DownloadOptions& options);
     bool ReadStatusLine(std::string& statusLine);
     bool ReadContentLength(std::int64_t& expected);
     void MakeFolders(const std::u16string& localPath);
@@ -68,6 +72,9 @@ class HttpDownloader {
     NetApi& api;
     std::u16string server;
     std::u16string objectPath;
+    bool secure = false;
+    // Redirects of a secure download still to be followed; a loop ends when they run out.
+    int redirectsLeft = 5;
     // Declared in opening order so that destruction closes them in reverse.
     OwnedNetHandle internetHandle;
     OwnedNetHandle connectionHandle;

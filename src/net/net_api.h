@@ -18,6 +18,11 @@ inline constexpr std::uint32_t kFlagReload = 0x80000000u;  // INTERNET_FLAG_RELO
 inline constexpr std::uint32_t kQueryContentLength = 5;    // HTTP_QUERY_CONTENT_LENGTH
 inline constexpr std::uint32_t kQueryRawHeaders = 21;      // HTTP_QUERY_RAW_HEADERS
 inline constexpr std::uint16_t kDefaultHttpPort = 80;      // INTERNET_DEFAULT_HTTP_PORT
+// For https addresses.
+inline constexpr std::uint32_t kFlagSecure = 0x00800000u;          // INTERNET_FLAG_SECURE
+inline constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
+inline constexpr std::uint32_t kQueryLocation = 33;                // HTTP_QUERY_LOCATION
+inline constexpr std::uint16_t kDefaultHttpsPort = 443;            // INTERNET_DEFAULT_HTTPS_PORT
 
 enum class QueryStatus {
     Ok,              // the value is in the buffer; length holds its byte count

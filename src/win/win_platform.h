@@ -34,6 +34,14 @@ class WinPlatform final : public app::Platform {
     app::FileSystem& Files() override { return files; }
     // --- end of putting an update in place ---
 
+    // --- the publisher's key, manifest signatures and package digests (win_trust.cpp) ---
+    std::optional<std::string> ReadSmallFile(const std::u16string& path,
+                                             std::size_t maxBytes) override;
+    std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override;
+    bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
+                    const app::P256Signature& signature) override;
+    bool RemoveFile(const std::u16string& path) override;
+
   private:
     net::NetApi& net;
     app::NoLog log;

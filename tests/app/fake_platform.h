@@ -2,7 +2,9 @@
 // Records every platform call of a run as one line of text, in order, downloads included, and
 // answers the one box a run may ask.
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +85,26 @@ class FakePlatform final : public app::Platform {
     std::uint32_t archiverLimitMs = 0;
     // --- end of putting an update in place ---
 
+    // --- trust: files are the fake network's; digests and verdicts are scripted ---
+    std::optional<std::string> ReadSmallFile(const std::u16string& path,
+                                             std::size_t maxBytes) override {
+        std::ifstream in(net.Linux(path), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        if (!in.is_open() || bytes.size() > maxBytes) return std::nullopt;
+        return bytes;
+    }
+    std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
+        if (!std::filesystem::is_regular_file(net.Linux(path))) return std::nullopt;
+        return fileDigest;
+    }
+    bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
+                    const app::P256Signature&) override {
+        return signatureHolds;
+    }
+    bool RemoveFile(const std::u16string& path) override {
+        return std::filesystem::remove(net.Linux(path));
+    }
+
     net::testing::FakeNetApi net;
     std::vector<std::string>& log = net.log;
     int answer = 6;           // IDYES
@@ -90,7 +112,9 @@ class FakePlatform final : public app::Platform {
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;
     bool archiverStarts = true;
-    std::int32_t goneWindow = -1;  // a handle that names no window any more
+    std::int32_t goneWindow = -1;        // a handle that names no window any more
+    app::Sha256Digest fileDigest{0xab};  // of every file that exists
+    bool signatureHolds = true;
     struct Lines final : app::RunLog {
         void Write(std::u16string_view line) override { lines.emplace_back(line); }
         std::vector<std::u16string> lines;

@@ -46,11 +46,14 @@ TEST(GetAppFolder, DropsTheLastComponentAndItsBackslash) {
 TEST(StaysInWorkFolder, RefusesNamesThatLeaveTheFolder) {
     for (const std::u16string name :
          {u"C:\\x.7z", u"a.7z:stream", u"\\\\srv\\share\\x.7z", u"/x.7z", u"..\\x.7z",
-          u"pkg/../../x.7z", u"pkg\\..", u"... \\x.7z", u".. /x.7z"}) {
+          u"pkg/../../x.7z", u"pkg\\..", u"... \\x.7z", u".. /x.7z", u"x..", u"pkg \\x.7z", u"NUL",
+          u"pkg\\con.7z", u"Aux .txt\\x", u"lpt9", u"COM¹.7z", u"conout$", u"a\tb.7z",
+          u"a\x7f.7z"}) {
         EXPECT_FALSE(app::StaysInWorkFolder(name)) << apptest::Utf8(name);
     }
     for (const std::u16string name :
-         {u"pkg\\app.7z", u"pkg/app.7z", u"a..b.7z", u"..x.7z", u"x..", u".\\app.7z", u""}) {
+         {u"pkg\\app.7z", u"pkg/app.7z", u"a..b.7z", u"..x.7z", u".\\app.7z", u"", u"CON1.7z",
+          u"COM0", u"LPT10", u"nul-log.txt", u"conin.7z"}) {
         EXPECT_TRUE(app::StaysInWorkFolder(name)) << apptest::Utf8(name);
     }
 }

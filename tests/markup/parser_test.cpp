@@ -162,5 +162,21 @@ TEST(Parser, ManyUnmatchedEndTagsInDeepNesting) {
     EXPECT_EQ(doc.ElemAt(1).length, static_cast<int32_t>(text.size()));
 }
 
+// Once the open names are indexed, each start tag costs time linear in its length: a long
+// name full of "=", each of whose prefixes an end tag could close, must not make the parse
+// quadratic (a megabyte took minutes).
+TEST(Parser, LongNamesStayLinearOnceOpenNamesAreIndexed) {
+    const std::u16string stem = u"<" + std::u16string(400000, u'=').replace(0, 1, u"x");
+    std::u16string text = u"<r>";
+    for (int i = 0; i < 1000; ++i) text += u"<a>";
+    for (int i = 0; i < 1001; ++i) text += u"</b>";
+    for (int i = 0; i < 4; ++i) text += stem + u">";
+    text += u"</r>";
+    MarkupDoc doc;
+    EXPECT_FALSE(doc.SetDocument(text.c_str()));
+    EXPECT_EQ(Narrow(doc.ResultText()), "No start tag for end tag 'b' at offset 3003");
+    EXPECT_EQ(doc.ElemUsed(), 1006);
+}
+
 }  // namespace
 }  // namespace markup

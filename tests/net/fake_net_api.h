@@ -37,6 +37,8 @@ class FakeNetApi final : public NetApi {
     // The call that fails: "Open", "Connect", "OpenRequest", "Send", "Head" or "Length" (the
     // two queries), or "Read" at the end of the body.
     std::string failing;
+    // Addresses answered with 302 and this Location instead of a body.
+    std::map<std::u16string, std::string> redirects;
 
     // Every call with its arguments (a run of equal reads once); only "GET <address>" lines
     // when requestsOnly.
@@ -68,6 +70,8 @@ class FakeNetApi final : public NetApi {
              Utf8(version) + " " + std::to_string(flags));
         if (requestsOnly) log.push_back("GET " + Utf8(host + objectName));
         const auto found = bodies.find(host + objectName);
+        const auto redirect = redirects.find(host + objectName);
+        location = redirect == redirects.end() ? "" : redirect->second;
         found404 = found == bodies.end();
         body = found404 ? "" : found->second;
         offset = 0;
@@ -85,10 +89,12 @@ class FakeNetApi final : public NetApi {
         if (failing == (head ? "Head" : "Length")) return QueryStatus::Failed;
         std::string value =
             contentLength.empty() ? std::to_string(body.size() * repeats) : contentLength;
+        if (level == kQueryLocation) value = location;
         if (head) {
-            value = !status.empty() ? status
-                    : found404      ? "HTTP/1.1 404 Not Found"
-                                    : "HTTP/1.1 200 OK";
+            value = !status.empty()     ? status
+                    : !location.empty() ? "HTTP/1.1 302 Found"
+                    : found404          ? "HTTP/1.1 404 Not Found"
+                                        : "HTTP/1.1 200 OK";
             value += std::string(2, '\0');  // the end of the head
         }
         const bool fits = value.size() <= length;
@@ -134,6 +140,7 @@ class FakeNetApi final : public NetApi {
     std::uintptr_t handleCount = 0;
     std::u16string host;
     std::string body;  // of the current request
+    std::string location;
     bool found404 = false;
     std::size_t offset = 0;
     std::uint64_t roundsLeft = 0;

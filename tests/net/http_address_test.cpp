@@ -11,26 +11,36 @@ namespace {
 using namespace std::string_literals;
 using testing::Utf8;
 
-TEST(SplitAddress, ServerAndObjectPath) {
+TEST(SplitAddress, SchemeOnlyAtTheStartThenServerAndObjectPath) {
     const struct {
         std::u16string address, server, objectPath;
+        bool secure = false;
     } cases[] = {
         {u"http://srv/dir/update.xml", u"srv", u"/dir/update.xml"},
         // One downloader splits every row: an address without a path drops the last one's.
         {u"http://srv", u"srv", u""},
         {u"srv/dir/pkg.zip", u"srv", u"/dir/pkg.zip"},
-        {u"https://srv/a", u"https:", u"//srv/a"},
-        {u"xyhttp://srv/a", u"srv", u"/a"},
+        {u"HTTPS://srv:8443/a", u"srv:8443", u"/a", true},
+        {u"hTTp://srv/a", u"srv", u"/a"},
+        // A scheme inside the query names no server.
         {u"http://srv/a?to=http://other/b", u"srv", u"/a?to=http://other/b"},
+        {u"srv/a?u=https://evil/x", u"srv", u"/a?u=https://evil/x"},
         {u"http:///", u"", u"/"},
         {u"http://服\0务/更新.xml"s, u"服\0务"s, u"/更新.xml"},
     };
     testing::FakeNetApi api;
     HttpDownloader downloader(api);
     for (const auto& c : cases) {
-        downloader.SplitAddress(c.address);
+        EXPECT_TRUE(downloader.SplitAddress(c.address)) << Utf8(c.address);
         EXPECT_EQ(downloader.Server(), c.server) << Utf8(c.address);
         EXPECT_EQ(downloader.ObjectPath(), c.objectPath) << Utf8(c.address);
+        EXPECT_EQ(downloader.Secure(), c.secure) << Utf8(c.address);
+    }
+    // Other schemes, and text before the scheme, leave nothing of the last address behind.
+    for (const std::u16string address :
+         {u"xyhttp://srv/a", u"ftp://srv/a", u" http://srv/a", u"srv?u=http://evil/x"}) {
+        EXPECT_FALSE(downloader.SplitAddress(address)) << Utf8(address);
+        EXPECT_EQ(downloader.Server() + downloader.ObjectPath(), u"") << Utf8(address);
     }
 }
 
@@ -38,6 +48,8 @@ TEST(SplitServer, PortAfterColonOrEighty) {
     const std::pair<std::u16string, std::string> accepted[] = {
         {u"srv", "srv 80"},           {u"srv:81", "srv 81"},         {u"srv:", "srv 80"},
         {u"srv:065535", "srv 65535"}, {u"[::1]:8080", "[::1] 8080"}, {u"[::1]", "[::1] 80"}};
+    EXPECT_EQ(SplitServer(u"srv", 443)->port, 443);
+    EXPECT_EQ(SplitServer(u"srv:", 443)->port, 443);
     for (const auto& [server, expected] : accepted) {
         const std::optional<HostAndPort> split = SplitServer(server);
         ASSERT_TRUE(split) << Utf8(server);

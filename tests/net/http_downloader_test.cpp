@@ -133,3 +133,42 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
 
 }  // namespace
 }  // namespace net
+
+namespace net {
+namespace {
+
+// https: TLS on port 443 with redirects taken by hand, and never on to plain http.
+TEST(Download, SecureAddressesStayOnHttps) {
+    const struct {
+        std::string location;  // of srv/a; empty: srv/a serves its own body
+        std::string stored;    // empty: refused
+    } cases[] = {
+        {"", "a-body"},
+        {"https://srv/b", "b-body"},
+        {"/b", "b-body"},
+        {"//srv/b", "b-body"},
+        {"http://srv/b", ""},
+        {"HTTP://srv/b", ""},
+        {"b", ""},
+        {"/a", ""},  // a loop ends
+        {"ftp://srv/b", ""},
+    };
+    for (const auto& c : cases) {
+        FakeNetApi api;
+        api.bodies[u"srv/a"] = "a-body";
+        api.bodies[u"srv/b"] = "b-body";
+        if (!c.location.empty()) api.redirects[u"srv/a"] = c.location;
+        HttpDownloader downloader(api);
+        EXPECT_EQ(downloader.Download(u"https://srv/a", u"C:\\f"), !c.stored.empty()) << c.location;
+        EXPECT_EQ(api.log[1], "Connect h1 srv 443 3");
+        EXPECT_EQ(api.log[2], "OpenRequest h2 GET /a HTTP/1.1 " +
+                                  std::to_string(kFlagReload | kFlagSecure | kFlagNoAutoRedirect));
+        EXPECT_EQ(Contents(api.root / "C:/f"), c.stored) << c.location;
+        if (c.stored.empty()) {
+            EXPECT_EQ(downloader.Report().error, DownloadError::RedirectRefused) << c.location;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace net

@@ -8,6 +8,7 @@ Every answer closes its connection. The path picks the answer:
   /length/VALUE?body=T        200 with the raw header "Content-Length: VALUE" and body T
   /chunked?size=N             200, chunked body of N pattern bytes, no Content-Length
   /short?size=N&send=M        Content-Length N, then M pattern bytes and the connection closes
+  /long?size=N&send=M         Content-Length N, then M (more than N) pattern bytes
   /bighead?pad=N&size=M       200 with about N bytes of extra header lines, then M bytes
   /empty                      200, Content-Length 0
   /slow?size=N&chunk=K&delay=S  Content-Length N, sent K bytes at a time, S seconds apart
@@ -110,6 +111,9 @@ class _Handler(socketserver.BaseRequestHandler):
             send = int(query.get("send", str(size // 2)))
             self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
             self._send(pattern(send))
+        elif path == "/long":
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            self._send(pattern(int(query.get("send", str(size * 2)))))
         elif path == "/bighead":
             pad = int(query.get("pad", "8000"))
             headers = [(f"X-Padding-{i}", "p" * 90) for i in range(pad // 100 + 1)]

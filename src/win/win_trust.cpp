@@ -1,0 +1,208 @@
+// The platform's file reads and CNG calls behind the manifest signature and package digest.
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win/win_platform.h"
+
+namespace win {
+namespace {
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Closes what CNG and CreateFileW hand out, on every way out.
+class FileHandle {
+  public:
+    explicit FileHandle(HANDLE handle) : handle(handle) {}
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE Get() const { return handle; }
+
+  private:
+    HANDLE handle;
+};
+
+// "BCryptVerifySignature failed: 0xC000A000", the code as support staff look it up.
+void LogFailure(app::RunLog& log, std::u16string_view call, unsigned long code) {
+    std::u16string line(call);
+    line += u" failed: 0x";
+    for (int shift = 28; shift >= 0; shift -= 4) line += u"0123456789ABCDEF"[(code >> shift) & 15];
+    log.Write(line);
+}
+
+class Algorithm {
+  public:
+    explicit Algorithm(const wchar_t* name) {
+        status = BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0);
+        if (!BCRYPT_SUCCESS(status)) handle = nullptr;
+    }
+    ~Algorithm() {
+        if (handle) BCryptCloseAlgorithmProvider(handle, 0);
+    }
+    Algorithm(const Algorithm&) = delete;
+    Algorithm& operator=(const Algorithm&) = delete;
+    BCRYPT_ALG_HANDLE Get() const { return handle; }
+    NTSTATUS status = 0;
+
+  private:
+    BCRYPT_ALG_HANDLE handle = nullptr;
+};
+
+class Hash {
+  public:
+    explicit Hash(const Algorithm& algorithm) {
+        if (!algorithm.Get() || !BCRYPT_SUCCESS(BCryptCreateHash(algorithm.Get(), &handle, nullptr,
+                                                                 0, nullptr, 0, 0))) {
+            handle = nullptr;
+        }
+    }
+    ~Hash() {
+        if (handle) BCryptDestroyHash(handle);
+    }
+    Hash(const Hash&) = delete;
+    Hash& operator=(const Hash&) = delete;
+    BCRYPT_HASH_HANDLE Get() const { return handle; }
+    NTSTATUS status = 0;
+
+  private:
+    BCRYPT_HASH_HANDLE handle = nullptr;
+};
+
+class Key {
+  public:
+    ~Key() {
+        if (handle) BCryptDestroyKey(handle);
+    }
+    BCRYPT_KEY_HANDLE handle = nullptr;
+};
+
+HANDLE OpenForReading(const std::u16string& path) {
+    // Others may read the file meanwhile, never change it under the hash.
+    return CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Large reads keep a digest of a big package cheap beside its download.
+constexpr DWORD kReadChunk = 1u << 20;
+
+}  // namespace
+
+std::optional<std::string> WinPlatform::ReadSmallFile(const std::u16string& path,
+                                                      std::size_t maxBytes) {
+    const FileHandle file(OpenForReading(path));
+    if (file.Get() == INVALID_HANDLE_VALUE) {
+        LogFailure(Log(), u"CreateFileW", GetLastError());
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) {
+        LogFailure(Log(), u"GetFileSizeEx", GetLastError());
+        return std::nullopt;
+    }
+    if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+        Log().Write(u"file larger than it may be");
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        const DWORD wanted =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kReadChunk));
+        if (!::ReadFile(file.Get(), bytes.data() + done, wanted, &read, nullptr) || read == 0) {
+            LogFailure(Log(), u"ReadFile", GetLastError());
+            return std::nullopt;
+        }
+        done += read;
+    }
+    return bytes;
+}
+
+std::optional<app::Sha256Digest> WinPlatform::FileSha256(const std::u16string& path) {
+    const FileHandle file(OpenForReading(path));
+    if (file.Get() == INVALID_HANDLE_VALUE) {
+        LogFailure(Log(), u"CreateFileW", GetLastError());
+        return std::nullopt;
+    }
+    const Algorithm sha256(BCRYPT_SHA256_ALGORITHM);
+    const Hash hash(sha256);
+    if (!hash.Get()) {
+        LogFailure(Log(), u"BCryptCreateHash", static_cast<unsigned long>(hash.status));
+        return std::nullopt;
+    }
+    std::vector<UCHAR> buffer(kReadChunk);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), kReadChunk, &read, nullptr)) {
+            LogFailure(Log(), u"ReadFile", GetLastError());
+            return std::nullopt;
+        }
+        if (read == 0) break;
+        const NTSTATUS status = BCryptHashData(hash.Get(), buffer.data(), read, 0);
+        if (!BCRYPT_SUCCESS(status)) {
+            LogFailure(Log(), u"BCryptHashData", static_cast<unsigned long>(status));
+            return std::nullopt;
+        }
+    }
+    app::Sha256Digest digest{};
+    const NTSTATUS status = BCryptFinishHash(hash.Get(), digest.data(), digest.size(), 0);
+    if (!BCRYPT_SUCCESS(status)) {
+        LogFailure(Log(), u"BCryptFinishHash", static_cast<unsigned long>(status));
+        return std::nullopt;
+    }
+    return digest;
+}
+
+bool WinPlatform::VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
+                             const app::P256Signature& signature) {
+    const Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
+    if (!ecdsa.Get()) {
+        LogFailure(Log(), u"BCryptOpenAlgorithmProvider", static_cast<unsigned long>(ecdsa.status));
+        return false;
+    }
+    // BCRYPT_ECCKEY_BLOB, then X and Y.
+    std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + key.size());
+    BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+    std::memcpy(blob.data(), &header, sizeof(header));
+    std::memcpy(blob.data() + sizeof(header), key.data(), key.size());
+    Key imported;
+    const NTSTATUS imports =
+        BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported.handle,
+                            blob.data(), static_cast<ULONG>(blob.size()), 0);
+    if (!BCRYPT_SUCCESS(imports)) {
+        // A point that is not on the curve ends here.
+        imported.handle = nullptr;
+        LogFailure(Log(), u"BCryptImportKeyPair", static_cast<unsigned long>(imports));
+        return false;
+    }
+    // CNG takes its inputs as non-const buffers; it does not write them.
+    app::Sha256Digest hashed = digest;
+    app::P256Signature rs = signature;
+    const NTSTATUS verifies = BCryptVerifySignature(imported.handle, nullptr, hashed.data(),
+                                                    static_cast<ULONG>(hashed.size()), rs.data(),
+                                                    static_cast<ULONG>(rs.size()), 0);
+    // STATUS_INVALID_SIGNATURE (0xC000A000) for a signature that does not match.
+    if (verifies != 0)
+        LogFailure(Log(), u"BCryptVerifySignature", static_cast<unsigned long>(verifies));
+    return verifies == 0;
+}
+
+bool WinPlatform::RemoveFile(const std::u16string& path) {
+    if (DeleteFileW(Wide(path))) return true;
+    LogFailure(Log(), u"DeleteFileW", GetLastError());
+    return false;
+}
+
+}  // namespace win
