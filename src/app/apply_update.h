@@ -19,8 +19,9 @@ std::u16string ArchiverCommandLine(const std::u16string& packagePath,
                                    const std::u16string& appFolder);
 
 // appFolder ends with a backslash; packagePath is workFolder + packageName. Every result but
-// whether the archiver could be started is ignored; nothing is reported.
-void ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
+// whether the archiver could be started is ignored; nothing is reported. True when an archive
+// was unpacked.
+bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResult result,
                  const std::u16string& appFolder, const std::u16string& packagePath);
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/download_log.h"
 #include "app/number_text.h"
 #include "markup/markup_doc.h"
 #include "net/http_downloader.h"
@@ -12,8 +13,10 @@ namespace {
 // Versions further apart than this take the full package instead of the patch.
 constexpr double kLargestPatchStep = 0.3;
 
-ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
+ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunLog& log) {
     const double offered = ReadDecimalPrefix(doc.GetAttribute(u"version"));
+    log.Write(u"manifest offers version " + doc.GetAttribute(u"version") + u", type " +
+              doc.GetAttribute(u"type"));
     if (offered <= context.currentVersion) return ManifestResult::UpToDate;
 
     const std::int32_t type = ReadInt32Prefix(doc.GetAttribute(u"type"));
@@ -29,6 +32,8 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
 
     const double step = offered - context.currentVersion;
     if (!doc.FindElement(step > kLargestPatchStep ? u"UpdateExeEx" : u"UpdateExe")) {
+        log.Write(step > kLargestPatchStep ? u"manifest has no UpdateExeEx"
+                                           : u"manifest has no UpdateExe");
         return ManifestResult::Failed;
     }
     if (doc.EnterElement() && doc.FindElement(u"item")) {
@@ -43,14 +48,27 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
 ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
     net::HttpDownloader downloader(platform.Net());
     const std::u16string path = context.workFolder + u"update.xml";
-    if (!downloader.Download(context.manifestUrl, path)) return ManifestResult::Failed;
+    const std::uint64_t start = platform.NowMilliseconds();
+    const bool stored = downloader.Download(context.manifestUrl, path);
+    RunLog& log = platform.Log();
+    LogDownload(log, u"manifest", context.manifestUrl, downloader.Report(),
+                platform.NowMilliseconds() - start);
+    if (!stored) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;
-    if (!doc.LoadFile(path)) return ManifestResult::Failed;
-    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
+    if (!doc.LoadFile(path)) {
+        log.Write(u"manifest unreadable: " + doc.ResultText());
         return ManifestResult::Failed;
     }
-    return ReadPackages(context, doc);
+    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
+        log.Write(u"manifest has no config/update element");
+        return ManifestResult::Failed;
+    }
+    const ManifestResult result = ReadPackages(context, doc, log);
+    static constexpr std::u16string_view kVerdicts[] = {u"up to date", u"failed",
+                                                        u"installer package", u"archive package"};
+    log.Write(u"manifest verdict: " + std::u16string(kVerdicts[static_cast<int>(result)]));
+    return result;
 }
 
 }  // namespace app
