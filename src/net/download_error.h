@@ -19,6 +19,10 @@ enum class DownloadError {
     CreateFileFailed,  // the local file could not be created
     WriteFailed,       // a write or the close failed (disk full)
     DownloadFailed,    // the body ended short of its announced length
+    TimedOut,          // no data within the receive timeout, and the retries did no better
+    Stalled,           // less than 1 KiB arrived in 60 s
+    Cancelled,         // the caller's progress callback asked to stop
+    RangeRefused,      // a resumed answer did not fit what was stored, and the retries ran out
 };
 
 // "ConnectFailed" and so on, for the log.
