@@ -14,8 +14,8 @@ namespace app {
 std::u16string DecimalText(std::int64_t value);
 
 // "<what> <address>: HTTP <status>, length <n>, received <n>, retries <n>, <ms> ms", and
-// ", failed: <reason name>" when it failed.
+// ", failed: <reason name>" (with ", error <GetLastError>" when a call failed) when it failed.
 void LogDownload(RunLog& log, std::u16string_view what, std::u16string_view address,
-                 const net::DownloadReport& report, std::uint64_t elapsedMs);
+                 const net::DownloadReport& report);
 
 }  // namespace app

@@ -48,11 +48,9 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunL
 ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
     net::HttpDownloader downloader(platform.Net());
     const std::u16string path = context.workFolder + u"update.xml";
-    const std::uint64_t start = platform.NowMilliseconds();
     const bool stored = downloader.Download(context.manifestUrl, path);
     RunLog& log = platform.Log();
-    LogDownload(log, u"manifest", context.manifestUrl, downloader.Report(),
-                platform.NowMilliseconds() - start);
+    LogDownload(log, u"manifest", context.manifestUrl, downloader.Report());
     if (!stored) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;

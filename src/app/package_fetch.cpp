@@ -22,7 +22,6 @@ PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
         return downloader->Download(url, packagePath, options);
     };
 
-    const std::uint64_t start = platform.NowMilliseconds();
     const TransferEnd end = platform.TransferWithProgress(owner, transfer);
     if (end == TransferEnd::Cancelled) {
         // The transfer may be blocked in a read with the file open: deleted from here, it goes
@@ -34,8 +33,7 @@ PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
         return PackageFetch::Cancelled;
     }
     // The transfer has ended: its report is settled.
-    LogDownload(platform.Log(), u"package", context.packageUrl, downloader->Report(),
-                platform.NowMilliseconds() - start);
+    LogDownload(platform.Log(), u"package", context.packageUrl, downloader->Report());
     return end == TransferEnd::Done ? PackageFetch::Stored : PackageFetch::Failed;
 }
 

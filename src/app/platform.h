@@ -61,8 +61,6 @@ class Platform {
     // owner (0: none), shown and redrawn as ProgressPacer decides and closed before returning.
     // Cancelled returns at once, whatever the transfer is waiting for.
     virtual TransferEnd TransferWithProgress(std::int32_t owner, const Transfer& transfer) = 0;
-    // A millisecond clock that never steps back (GetTickCount64).
-    virtual std::uint64_t NowMilliseconds() = 0;
     // CreateDirectoryW(path): 0 when made now, else GetLastError (kErrorAlreadyExists, ...).
     virtual std::uint32_t MakeFolder(const std::u16string& path) = 0;
     // DeleteFileW(path): 0 when deleted or not there, else GetLastError.

@@ -1,13 +1,14 @@
 #pragma once
 // app::Platform over the real Win32 calls.
 
+#include "app/file_run_log.h"
 #include "app/platform.h"
 
 namespace win {
 
 class WinPlatform final : public app::Platform {
   public:
-    explicit WinPlatform(net::NetApi& net) : net(net) {}
+    explicit WinPlatform(net::NetApi& net);
 
     int ShowMessageBox(std::int32_t owner, const std::u16string& text,
                        const std::u16string& caption, std::uint32_t flags) override;
@@ -23,9 +24,18 @@ class WinPlatform final : public app::Platform {
     net::NetApi& Net() override { return net; }
     app::RunLog& Log() override { return log; }
 
+    // --- progress window, work folders, one run at a time ---
+    app::TransferEnd TransferWithProgress(std::int32_t owner,
+                                          const app::Transfer& transfer) override;
+    std::uint32_t MakeFolder(const std::u16string& path) override;
+    std::uint32_t RemoveFile(const std::u16string& path) override;
+    std::vector<app::FolderAge> ListWorkFolders(const std::u16string& parent) override;
+    std::uint32_t RemoveFolderTree(const std::u16string& path) override;
+    bool ClaimRunLock(const std::u16string& appFolder) override;
+
   private:
     net::NetApi& net;
-    app::NoLog log;
+    app::FileRunLog log;
 };
 
 }  // namespace win

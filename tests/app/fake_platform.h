@@ -56,7 +56,6 @@ class FakePlatform final : public app::Platform {
         if (cancelTransfer) return app::TransferEnd::Cancelled;
         return stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
     }
-    std::uint64_t NowMilliseconds() override { return clockMs += 5; }
     std::uint32_t MakeFolder(const std::u16string& path) override {
         if (makeFolderError != 0) return makeFolderError;
         std::error_code error;
@@ -83,7 +82,6 @@ class FakePlatform final : public app::Platform {
     bool cancelTransfer = false;
     bool otherUpdaterRuns = false;
     std::uint32_t makeFolderError = 0;
-    std::uint64_t clockMs = 0;
     std::vector<std::int32_t> progressOwners;
     std::vector<std::u16string> removedFiles, removedFolders;
     std::vector<app::FolderAge> workFolders;   // what the temporary directory holds

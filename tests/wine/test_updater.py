@@ -331,9 +331,10 @@ class ArchiveUpdateTest(UpdaterCase):
         self.assertIn("data=version 2.0", ran)
         self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
         self.assertEqual((self.app / "docs" / "readme.txt").read_text(), "new in 2.0\n")
-        # Nothing is deleted: the manifest and the package stay in the work folder.
+        # The unpacked package is deleted; the manifest and the log stay in the work folder.
         self.assertTrue((result.work / "update.xml").is_file())
-        self.assertEqual((result.work / "app.7z").read_bytes(), (self.web / "app.7z").read_bytes())
+        self.assertTrue((result.work / "update.log").is_file())
+        self.assertFalse((result.work / "app.7z").exists())
         self.assertEqual(result.watched_windows, set(), "a console window showed")
 
     def test_archiver_runs_hidden_with_its_command_line_and_is_waited_for(self):
@@ -382,7 +383,8 @@ class ArchiveUpdateTest(UpdaterCase):
                 url = self.serve(f"update-{len(name)}.xml", manifest("2.0", package=(name, package)))
                 result = self.run_host("1.0", url)
                 self.assertBoxes(result, [QUESTION])
-                self.assertTrue((result.work / name.replace("\\", "/")).is_file())
+                # Stored under its sub-folder, then deleted once unpacked.
+                self.assertTrue((result.work / name.replace("\\", "/")).parent.is_dir())
                 self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
                 self.wait_for(self.app / "App.exe.ran")
 
