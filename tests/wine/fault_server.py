@@ -28,6 +28,8 @@ Routes for interrupted transfers (those that answer a body honour "Range: bytes=
   /trickle?size=N&every=S     the head, then one byte every S seconds (default 25)
 
 FaultHttpServer.drops_served(key) tells how many requests for a key were cut.
+FaultHttpServer.bodies[key] = bytes makes /throttle and /drop with that key answer those bytes
+(size must then be their length), so that a real package can be cut and resumed.
 
 Every request head received is kept in FaultHttpServer.requests (the request line and a
 dict of the headers, names in lower case), so tests can check what the client sent.
@@ -176,7 +178,7 @@ class _Handler(socketserver.BaseRequestHandler):
             self._head("HTTP/1.1 416 Range Not Satisfiable",
                        [("Content-Range", f"bytes */{size}"), ("Content-Length", 0)])
             return
-        body = pattern(size)
+        body = self.server.bodies.get(query.get("key", ""), pattern(size))
         if start is None:
             self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
             start = 0
@@ -238,6 +240,7 @@ class FaultHttpServer(socketserver.ThreadingTCPServer):
         self.requests = []
         self.lock = threading.Lock()
         self.drops = {}
+        self.bodies = {}
 
     def drops_served(self, key):
         with self.lock:

@@ -202,7 +202,7 @@ class UpdaterCase(unittest.TestCase):
             time.sleep(0.1)
         time.sleep(float(os.environ.get("UPDATER_E2E_SETTLE", "0.5")))
 
-    def _run(self, argv, answer, timeout, before=None):
+    def _run(self, argv, answer, timeout, before=None, **watch):
         """Runs argv once, or twice when Wine's desktop failed to start under the first run.
 
         A run whose windows all failed because Wine's desktop came up without a display driver
@@ -215,7 +215,8 @@ class UpdaterCase(unittest.TestCase):
             first = self._next_second()
             env = ENV["prefix"].env(extra={"WINEDEBUG": desktop.WINEDEBUG})
             result = desktop.run_answering(ENV["display"], argv, env, answer,
-                                           watch_classes=("conhost.exe",), timeout=timeout)
+                                           watch_classes=("conhost.exe",), timeout=timeout,
+                                           **watch)
             last = int(time.time())
             ENV["last_second"] = last
             if result.timed_out:
@@ -237,14 +238,16 @@ class UpdaterCase(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         return result
 
-    def run_host(self, version, manifest_url, answer=answer_yes, timeout=90):
-        """The test host starts the updater with its own window handle in the launch string."""
+    def run_host(self, version, manifest_url, answer=answer_yes, timeout=90, **watch):
+        """The test host starts the updater with its own window handle in the launch string.
+
+        watch goes to desktop.run_answering (ignore_captions, during)."""
         self.log = self.app / "host.log"
         argv = ["wine", str(ARGS.bin / "test_host.exe"),
                 self.windows_path(self.app / "updater.exe"), version, manifest_url,
                 self.windows_path(self.log), self.windows_path(self.app / "data.txt")]
         result = self._run(argv, answer, timeout,
-                           before=lambda: self.log.unlink(missing_ok=True))
+                           before=lambda: self.log.unlink(missing_ok=True), **watch)
         log = (self.log.read_text(encoding="utf-8", errors="replace").splitlines()
                if self.log.is_file() else [])
         self.assertEqual(log[-1:], ["updater exit=0"], "\n".join(log) + result.stderr)
