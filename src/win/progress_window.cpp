@@ -177,11 +177,9 @@ class ProgressWindow {
 void PumpMessages(HWND window) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        // A quit request is not this loop's to take: it goes back for whoever runs next.
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
+        // The updater has no loop for a quit request to end, and one left queued would close
+        // the next box at once.
+        if (message.message == WM_QUIT) continue;
         if (window && IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
