@@ -74,9 +74,15 @@ class ProgressWatcher:
                 self.gone = now
             return
         if self.key and (self.pressed is None or now - self.pressed > 1):
-            display.press(windows[0], self.key)
             self.pressed = time.monotonic()
+            display.press(windows[0], self.key)
             self.presses += 1
+            # Watched closely for a moment: the run may end before the next round.
+            while time.monotonic() - self.pressed < 1.5:
+                if windows[0] not in display.visible_windows("updater.exe"):
+                    self.gone = time.monotonic()
+                    return
+                time.sleep(0.02)
 
     def ended(self):
         """The run has ended: a window still seen in the last round went with it."""
