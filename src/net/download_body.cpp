@@ -45,8 +45,8 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
         }
         if (read == 0) {
             // Nothing there: the connection closed, failed or timed out.
-            ended = systemError == kErrorTimeout ? DownloadError::TimedOut
-                                                 : DownloadError::DownloadFailed;
+            report.systemError = systemError;
+            ended = TimedOut() ? DownloadError::TimedOut : DownloadError::DownloadFailed;
             break;
         }
         if (std::fwrite(buffer.data(), 1, read, file) != read) {
@@ -75,11 +75,16 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
     return false;
 }
 
-void HttpDownloader::KeepReceiveTimeoutWithinStall() {
+std::uint32_t HttpDownloader::ReceiveTimeoutWithinStall() {
     // A read that waits must give up no later than the 60 s rule would end the download.
     const std::uint64_t now = api.NowMs();
-    const std::uint64_t left = stall->DeadlineMs() - now;  // Stalled(now) is false here
-    const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(kTimeoutMs, left));
+    const std::uint64_t left = stall->DeadlineMs() > now ? stall->DeadlineMs() - now : 1;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kTimeoutMs, left));
+}
+
+void HttpDownloader::KeepReceiveTimeoutWithinStall() {
+    // Windows applies a new receive timeout to the next read; Wine keeps the one of the send.
+    const std::uint32_t wanted = ReceiveTimeoutWithinStall();
     if (wanted == receiveTimeout) return;
     api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, wanted);
     receiveTimeout = wanted;

@@ -129,21 +129,25 @@ bool HttpDownloader::Retryable() const {
         case DownloadError::RangeRefused:
             return true;
         case DownloadError::SendFailed:  // only when the line, not the server, said no
-            return report.systemError == kErrorTimeout || report.systemError == kErrorAborted ||
+            return TimedOut() || report.systemError == kErrorAborted ||
                    report.systemError == kErrorReset;
         default:
             return false;
     }
 }
 
+bool HttpDownloader::TimedOut() const {
+    return report.systemError == kErrorTimeout || report.systemError == kErrorSocketTimeout;
+}
+
 void HttpDownloader::SetTimeouts() {
     // On the request handle: Wine accepts a receive timeout on the InternetOpen handle but
-    // ignores it there.
-    for (const std::uint32_t option :
-         {kOptionConnectTimeout, kOptionSendTimeout, kOptionReceiveTimeout}) {
-        api.SetOption(requestHandle.Get(), option, kTimeoutMs);
-    }
-    receiveTimeout = kTimeoutMs;
+    // ignores it there. Wine also reads the receive timeout only when the request is sent, so
+    // a retry late in the 60 s window gets only what is left of it.
+    api.SetOption(requestHandle.Get(), kOptionConnectTimeout, kTimeoutMs);
+    api.SetOption(requestHandle.Get(), kOptionSendTimeout, kTimeoutMs);
+    receiveTimeout = ReceiveTimeoutWithinStall();
+    api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, receiveTimeout);
 }
 
 bool HttpDownloader::Attempt(const std::u16string& address, const std::u16string& localPath,

@@ -71,6 +71,7 @@ class HttpDownloader {
 
   private:
     bool Fail(DownloadError error);
+    bool TimedOut() const;
     bool Retryable() const;
     bool Attempt(const std::u16string& address, const std::u16string& localPath,
                  const DownloadOptions& options);
@@ -82,6 +83,7 @@ class HttpDownloader {
     // In download_body.cpp: the body from `from` on, read as it arrives.
     bool StoreBody(const std::u16string& localPath, std::int64_t from,
                    const DownloadOptions& options);
+    std::uint32_t ReceiveTimeoutWithinStall();
     void KeepReceiveTimeoutWithinStall();
     bool Cancel(const std::u16string& localPath);
 

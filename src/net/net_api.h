@@ -12,19 +12,20 @@ namespace net {
 using NetHandle = void*;  // an HINTERNET on Windows; null means "no handle"
 
 // WinINet constants the portable code passes through the seam unchanged.
-inline constexpr std::uint32_t kOpenTypePreconfig = 0;     // INTERNET_OPEN_TYPE_PRECONFIG
-inline constexpr std::uint32_t kServiceHttp = 3;           // INTERNET_SERVICE_HTTP
-inline constexpr std::uint32_t kFlagReload = 0x80000000u;  // INTERNET_FLAG_RELOAD
-inline constexpr std::uint32_t kQueryContentLength = 5;    // HTTP_QUERY_CONTENT_LENGTH
-inline constexpr std::uint32_t kQueryRawHeaders = 21;      // HTTP_QUERY_RAW_HEADERS
-inline constexpr std::uint16_t kDefaultHttpPort = 80;      // INTERNET_DEFAULT_HTTP_PORT
-inline constexpr std::uint32_t kQueryContentRange = 53;    // HTTP_QUERY_CONTENT_RANGE
-inline constexpr std::uint32_t kOptionConnectTimeout = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
-inline constexpr std::uint32_t kOptionSendTimeout = 5;     // INTERNET_OPTION_SEND_TIMEOUT
-inline constexpr std::uint32_t kOptionReceiveTimeout = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
-inline constexpr std::uint32_t kErrorTimeout = 12002;      // ERROR_INTERNET_TIMEOUT
-inline constexpr std::uint32_t kErrorAborted = 12030;      // ERROR_INTERNET_CONNECTION_ABORTED
-inline constexpr std::uint32_t kErrorReset = 12031;        // ERROR_INTERNET_CONNECTION_RESET
+inline constexpr std::uint32_t kOpenTypePreconfig = 0;       // INTERNET_OPEN_TYPE_PRECONFIG
+inline constexpr std::uint32_t kServiceHttp = 3;             // INTERNET_SERVICE_HTTP
+inline constexpr std::uint32_t kFlagReload = 0x80000000u;    // INTERNET_FLAG_RELOAD
+inline constexpr std::uint32_t kQueryContentLength = 5;      // HTTP_QUERY_CONTENT_LENGTH
+inline constexpr std::uint32_t kQueryRawHeaders = 21;        // HTTP_QUERY_RAW_HEADERS
+inline constexpr std::uint16_t kDefaultHttpPort = 80;        // INTERNET_DEFAULT_HTTP_PORT
+inline constexpr std::uint32_t kQueryContentRange = 53;      // HTTP_QUERY_CONTENT_RANGE
+inline constexpr std::uint32_t kOptionConnectTimeout = 2;    // INTERNET_OPTION_CONNECT_TIMEOUT
+inline constexpr std::uint32_t kOptionSendTimeout = 5;       // INTERNET_OPTION_SEND_TIMEOUT
+inline constexpr std::uint32_t kOptionReceiveTimeout = 6;    // INTERNET_OPTION_RECEIVE_TIMEOUT
+inline constexpr std::uint32_t kErrorTimeout = 12002;        // ERROR_INTERNET_TIMEOUT
+inline constexpr std::uint32_t kErrorSocketTimeout = 10060;  // WSAETIMEDOUT: Wine's read time-out
+inline constexpr std::uint32_t kErrorAborted = 12030;        // ERROR_INTERNET_CONNECTION_ABORTED
+inline constexpr std::uint32_t kErrorReset = 12031;          // ERROR_INTERNET_CONNECTION_RESET
 
 enum class QueryStatus {
     Ok,              // the value is in the buffer; length holds its byte count
