@@ -134,6 +134,8 @@ class ProgressWindowTest(ProgressCase):
             ("Escape", "stall?size=3000000&case=esc", False),
             # The button (space presses the focused button) while the package trickles in.
             ("space", "throttle?size=6000000&rate=150000&case=button", True),
+            # Closing the window (Alt+F4 becomes WM_CLOSE).
+            ("alt+F4", "throttle?size=6000000&rate=150000&case=close", True),
         )
         for key, route, moving in cases:
             with self.subTest(key=key):
