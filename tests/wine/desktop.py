@@ -198,7 +198,9 @@ class BoxAnswerer:
             if window in self._answered:
                 continue
             caption = self.display.window_name(window)
-            if caption in self.ignore_captions:
+            # No name: the window went between the two looks (a progress window that closed);
+            # a box still there is read on the next round.
+            if caption is None or caption in self.ignore_captions:
                 continue
             self._answered.add(window)
             try:
