@@ -109,9 +109,10 @@ std::FILE* WinInetApi::OpenPartFile(const std::u16string& path, std::int64_t kee
         CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     keep > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // A new file is empty already; cutting it again would fail on devices such as Z:\dev\full.
     LARGE_INTEGER at{};
     at.QuadPart = keep;
-    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+    if (keep > 0 && (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file))) {
         CloseHandle(file);
         return nullptr;
     }

@@ -104,6 +104,7 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
 }
 
 // Once the answer is accepted. C:\f.bin holds an older, longer content; C:\w\file is a file.
+// Only a line that drops is tried again; a disk that is full or a file that can't be made is not.
 TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
     const std::string chunk(4096, 'b'), old = "an older and much longer content";
     const struct {
@@ -112,14 +113,16 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
         std::uint64_t repeats;
         std::string length, failing;  // empty: as served
         std::u16string reason;
+        int retries;
     } cases[] = {
-        {u"C:\\f.bin", "", 1, "", "", u""},
-        {u"C:\\f.bin", "0123456789", 1, "20", "", u"下载文件失败，请检查网络设置"},
-        {u"C:\\f.bin", "0123456789", 1, "20", "Read", u"下载文件失败，请检查网络设置"},
-        {u"C:\\w\\file\\f.bin", "0123456789", 1, "", "", u"创建文件失败，可能是文件正在被占用"},
-        {u"/dev/full", "0123456789", 1, "", "", u"写入文件失败"},  // caught at the close
-        {u"/dev/full", chunk, 30, "", "", u"写入文件失败"},        // caught at a write
-        {u"/dev/null", chunk, (std::uint64_t{1} << 32) / 4096 + 1, "", "", u""},  // 4 GiB + 4 KiB
+        {u"C:\\f.bin", "", 1, "", "", u"", 0},
+        {u"C:\\f.bin", "0123456789", 1, "20", "", u"下载文件失败，请检查网络设置", 3},
+        {u"C:\\f.bin", "0123456789", 1, "20", "Read", u"下载文件失败，请检查网络设置", 3},
+        {u"C:\\w\\file\\f.bin", "0123456789", 1, "", "", u"创建文件失败，可能是文件正在被占用", 0},
+        {u"/dev/full", "0123456789", 1, "", "", u"写入文件失败", 0},  // caught at the close
+        {u"/dev/full", chunk, 30, "", "", u"写入文件失败", 0},        // caught at a write
+        {u"/dev/null", chunk, (std::uint64_t{1} << 32) / 4096 + 1, "", "", u"",
+         0},  // 4 GiB + 4 KiB
     };
     for (const auto& c : cases) {
         FakeNetApi api;
@@ -131,8 +134,9 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
         api.contentLength = c.length;
         api.failing = c.failing;
         HttpDownloader downloader(api);
-        EXPECT_EQ(downloader.Download(u"http://srv/f", c.path), c.reason.empty());
+        EXPECT_EQ(downloader.Download(u"http://srv/f", c.path, Resuming()), c.reason.empty());
         EXPECT_EQ(downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
+        EXPECT_EQ(downloader.Report().retries, c.retries) << testing::Utf8(c.reason);
         EXPECT_EQ(Contents(api.root / "C:/f.bin"), c.path == u"C:\\f.bin" ? c.body : old);
         EXPECT_EQ(Contents(api.root / "C:/w/file"), "x");
     }
@@ -241,13 +245,15 @@ TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
     }
 }
 
-TEST(Download, FullDiskIsNotRetried) {
+TEST(Download, SendThatTimesOutIsTriedAgainWithItsSystemError) {
     FakeNetApi api;
-    api.answers = {Body(std::string(1 << 20, 'x'))};
+    api.failing = "Send";
+    api.failError = kErrorSocketTimeout;
     HttpDownloader downloader(api);
-    EXPECT_FALSE(downloader.Download(u"http://srv/f", u"/dev/full", Resuming()));
-    EXPECT_EQ(downloader.Report().error, DownloadError::WriteFailed);
-    EXPECT_EQ(downloader.Report().retries, 0);
+    EXPECT_FALSE(downloader.Download(u"http://srv/f", u"C:\\f.bin"));
+    const DownloadReport& report = downloader.Report();
+    EXPECT_EQ(std::tie(report.error, report.retries, report.systemError),
+              std::make_tuple(DownloadError::SendFailed, 3, kErrorSocketTimeout));
 }
 
 // Less than 1 KiB in any 60 s ends the download, retries or not; the time it ends is the
