@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/download_log.h"
 #include "app/manifest_signature.h"
 #include "app/number_text.h"
 #include "markup/markup_doc.h"
@@ -15,8 +16,10 @@ constexpr double kLargestPatchStep = 0.3;
 // A manifest names a handful of packages; more than this is not one.
 constexpr std::int64_t kLongestManifest = 1 << 20;
 
-ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
+ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunLog& log) {
     const double offered = ReadDecimalPrefix(doc.GetAttribute(u"version"));
+    log.Write(u"manifest offers version " + doc.GetAttribute(u"version") + u", type " +
+              doc.GetAttribute(u"type"));
     if (offered <= context.currentVersion) return ManifestResult::UpToDate;
 
     const std::int32_t type = ReadInt32Prefix(doc.GetAttribute(u"type"));
@@ -33,6 +36,8 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc) {
 
     const double step = offered - context.currentVersion;
     if (!doc.FindElement(step > kLargestPatchStep ? u"UpdateExeEx" : u"UpdateExe")) {
+        log.Write(step > kLargestPatchStep ? u"manifest has no UpdateExeEx"
+                                           : u"manifest has no UpdateExe");
         return ManifestResult::Failed;
     }
     if (doc.EnterElement() && doc.FindElement(u"item")) {
@@ -50,16 +55,27 @@ ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
     const std::u16string path = context.workFolder + u"update.xml";
     net::DownloadOptions options;
     options.maxLength = kLongestManifest;
-    if (!downloader.Download(context.manifestUrl, path, options)) return ManifestResult::Failed;
+    const bool stored = downloader.Download(context.manifestUrl, path, options);
+    RunLog& log = platform.Log();
+    LogDownload(log, u"manifest", context.manifestUrl, downloader.Report());
+    if (!stored) return ManifestResult::Failed;
     // A signed manifest is read only once its signature holds.
     if (!ManifestIsTrusted(platform, context, path)) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;
-    if (!doc.LoadFile(path)) return ManifestResult::Failed;
-    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
+    if (!doc.LoadFile(path)) {
+        log.Write(u"manifest unreadable: " + doc.ResultText());
         return ManifestResult::Failed;
     }
-    return ReadPackages(context, doc);
+    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
+        log.Write(u"manifest has no config/update element");
+        return ManifestResult::Failed;
+    }
+    const ManifestResult result = ReadPackages(context, doc, log);
+    static constexpr std::u16string_view kVerdicts[] = {u"up to date", u"failed",
+                                                        u"installer package", u"archive package"};
+    log.Write(u"manifest verdict: " + std::u16string(kVerdicts[static_cast<int>(result)]));
+    return result;
 }
 
 }  // namespace app

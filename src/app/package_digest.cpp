@@ -26,7 +26,7 @@ bool PackageMatchesDigest(Platform& platform, const UpdateContext& context,
     }
     platform.Log().Write(actual ? u"package refused: its sha256 differs from the manifest's"
                                 : u"package refused: it could not be hashed");
-    if (!platform.RemoveFile(packagePath)) {
+    if (platform.RemoveFile(packagePath) != 0) {
         platform.Log().Write(u"the refused package could not be deleted");
     }
     return false;

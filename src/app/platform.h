@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/file_system.h"
 #include "app/processes.h"
+#include "app/progress_transfer.h"
 #include "app/run_log.h"
 #include "app/trust_types.h"
 #include "net/net_api.h"
@@ -20,6 +22,12 @@ inline constexpr std::uint32_t kBoxIconInformation = 0x40;  // MB_OK | MB_ICONIN
 inline constexpr std::uint32_t kBoxYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
 inline constexpr int kAnswerYes = 6;                        // IDYES
 inline constexpr int kAnswerNo = 7;                         // IDNO
+
+// A sub-folder of the temporary directory and when it was last written to.
+struct FolderAge {
+    std::u16string name;                // without path
+    std::int64_t lastWriteSeconds = 0;  // seconds since 1970-01-01 UTC
+};
 
 class Platform {
   public:
@@ -78,8 +86,24 @@ class Platform {
     // the digest; true only for a signature that verifies.
     virtual bool VerifyP256(const P256PublicKey& key, const Sha256Digest& digest,
                             const P256Signature& signature) = 0;
-    // DeleteFileW(path)
-    virtual bool RemoveFile(const std::u16string& path) = 0;
+
+    // --- progress window, work folders, one run at a time ---
+    // Runs transfer on a worker thread while this thread keeps a progress window owned by
+    // owner (0: none), shown and redrawn as ProgressPacer decides and closed before returning.
+    // Cancelled returns at once, whatever the transfer is waiting for.
+    virtual TransferEnd TransferWithProgress(std::int32_t owner, const Transfer& transfer) = 0;
+    // CreateDirectoryW(path): 0 when made now, else GetLastError (kErrorAlreadyExists, ...).
+    virtual std::uint32_t MakeFolder(const std::u16string& path) = 0;
+    // DeleteFileW(path): 0 when deleted or not there, else GetLastError.
+    virtual std::uint32_t RemoveFile(const std::u16string& path) = 0;
+    // The sub-folders of parent (ending with a backslash) whose names start "UpdateTemp".
+    virtual std::vector<FolderAge> ListWorkFolders(const std::u16string& parent) = 0;
+    // Removes the folder and everything in it, never following links out of it: 0 when it is
+    // gone, else the GetLastError of the first step that failed.
+    virtual std::uint32_t RemoveFolderTree(const std::u16string& path) = 0;
+    // Holds a named mutex for the application folder (case-insensitive) until the process
+    // ends; false when another process holds it.
+    virtual bool ClaimRunLock(const std::u16string& appFolder) = 0;
 };
 
 }  // namespace app

@@ -12,6 +12,9 @@ class RunLog {
 
     // One step, without time stamp or line end: the log adds both.
     virtual void Write(std::u16string_view line) = 0;
+    // The run's work folder (ending with a backslash) now exists: the log lives there, lines
+    // written before included.
+    virtual void UseFolder(std::u16string_view) {}
 };
 
 // For callers that keep no log.

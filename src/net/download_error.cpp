@@ -23,6 +23,10 @@ constexpr ErrorEntry kErrors[] = {
     {u"WriteFailed", u"写入文件失败"},
     {u"DownloadFailed", u"下载文件失败，请检查网络设置"},
     {u"RedirectRefused", u"HTTP服务器返回错误"},
+    {u"TimedOut", u"下载文件失败，请检查网络设置"},
+    {u"Stalled", u"下载文件失败，请检查网络设置"},
+    {u"Cancelled", u"下载已取消"},
+    {u"RangeRefused", u"下载文件失败，请检查网络设置"},
 };
 
 const ErrorEntry& Entry(DownloadError error) {

@@ -20,6 +20,10 @@ enum class DownloadError {
     WriteFailed,       // a write or the close failed (disk full)
     DownloadFailed,    // the body ended short of its announced length
     RedirectRefused,   // an https answer redirected to plain http, nowhere usable or in a loop
+    TimedOut,          // no data within the receive timeout, and the retries did no better
+    Stalled,           // less than 1 KiB arrived in 60 s
+    Cancelled,         // the caller's progress callback asked to stop
+    RangeRefused,      // a resumed answer did not fit what was stored, and the retries ran out
 };
 
 // "ConnectFailed" and so on, for the log.

@@ -7,19 +7,36 @@
 #include <string_view>
 #include <vector>
 
+#include "net/content_range.h"
 #include "net/http_address.h"
 
 namespace net {
 namespace {
 
-constexpr std::uint32_t kChunkSize = 4096;
+// Most heads fit; a longer one is asked for again at its size.
+constexpr std::uint32_t kHeadBuffer = 4096;
 // A response head beyond this is not an answer worth holding in memory.
 constexpr std::uint32_t kLongestHead = 1u << 20;
 
-using ChunkBuffer = std::array<char, kChunkSize + 1>;  // one chunk and a terminating zero
+using HeadBuffer = std::array<char, kHeadBuffer + 1>;  // and a terminating zero
 
 std::string TextUpToZero(const char* text, std::size_t limit) {
     return std::string(text, strnlen(text, limit));
+}
+
+// Failures whose cause is the system error of the call that failed.
+bool FromFailedCall(DownloadError error) {
+    switch (error) {
+        case DownloadError::OpenFailed:
+        case DownloadError::ConnectFailed:
+        case DownloadError::RequestFailed:
+        case DownloadError::SendFailed:
+        case DownloadError::HeadQueryFailed:
+        case DownloadError::CreateFileFailed:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -53,18 +70,81 @@ std::u16string HttpDownloader::BuildRequestHeaders() const {
     block +=
         u"\r\nContent-Type: application/x-www-form-urlencoded\r\n"
         u"Accept: */*\r\n"
-        u"Connection: Keep-Alive\r\n\r\n";
+        u"Connection: Keep-Alive\r\n";
+    if (resumeFrom > 0) {
+        const std::string from = std::to_string(resumeFrom);
+        block += u"Range: bytes=" + std::u16string(from.begin(), from.end()) + u"-\r\n";
+    }
+    block += u"\r\n";
     return block;
 }
 
 bool HttpDownloader::Fail(DownloadError error) {
     report.error = error;
+    report.systemError = FromFailedCall(error) ? api.LastError() : 0;
     return false;
 }
 
 bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath,
                               const DownloadOptions& options) {
     report = {};
+    resumeFrom = 0;
+    const std::uint64_t startMs = api.NowMs();
+    // One clock for all attempts: retries do not restart the 60 s rule.
+    stall.emplace(startMs);
+    bool stored = false;
+    for (int attempt = 0;; ++attempt) {
+        stored = Attempt(address, localPath, options);
+        if (stored || !Retryable() || attempt == kRetries) break;
+        api.Pause(kRetryPauseMs);
+        if (stall->Stalled(api.NowMs())) {
+            Fail(DownloadError::Stalled);
+            break;
+        }
+        if (options.progress && !options.progress(report.received, report.length)) {
+            Cancel(localPath);
+            break;
+        }
+        ++report.retries;
+        // A refused range, or a caller that takes no partial body, starts from zero.
+        const bool keep = options.resume && report.error != DownloadError::RangeRefused;
+        resumeFrom = keep ? report.received : 0;
+    }
+    if (stored) report.error = DownloadError::None, report.systemError = 0;
+    report.elapsedMs = static_cast<std::int64_t>(api.NowMs() - startMs);
+    return stored;
+}
+
+bool HttpDownloader::Retryable() const {
+    switch (report.error) {
+        case DownloadError::DownloadFailed:
+        case DownloadError::TimedOut:
+        case DownloadError::RangeRefused:
+            return true;
+        case DownloadError::SendFailed:  // only when the line, not the server, said no
+            return TimedOut() || report.systemError == kErrorAborted ||
+                   report.systemError == kErrorReset;
+        default:
+            return false;
+    }
+}
+
+bool HttpDownloader::TimedOut() const {
+    return report.systemError == kErrorTimeout || report.systemError == kErrorSocketTimeout;
+}
+
+void HttpDownloader::SetTimeouts() {
+    // On the request handle: Wine accepts a receive timeout on the InternetOpen handle but
+    // ignores it there. Wine also reads the receive timeout only when the request is sent, so
+    // a retry late in the 60 s window gets only what is left of it.
+    api.SetOption(requestHandle.Get(), kOptionConnectTimeout, kTimeoutMs);
+    api.SetOption(requestHandle.Get(), kOptionSendTimeout, kTimeoutMs);
+    receiveTimeout = ReceiveTimeoutWithinStall();
+    api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, receiveTimeout);
+}
+
+bool HttpDownloader::Attempt(const std::u16string& address, const std::u16string& localPath,
+                             const DownloadOptions& options) {
     CloseHandles();
 
     if (!internetHandle.Adopt(api.Open(u"Http-connect", kOpenTypePreconfig))) {
@@ -84,6 +164,7 @@ bool HttpDownloader::Download(const std::u16string& address, const std::u16strin
                                              u"HTTP/1.1", RequestFlags()))) {
         return Fail(DownloadError::RequestFailed);
     }
+    SetTimeouts();
     const std::u16string headers = BuildRequestHeaders();
     if (headers.size() > UINT32_MAX ||
         !api.SendRequest(requestHandle.Get(), headers,
@@ -102,13 +183,32 @@ bool HttpDownloader::Download(const std::u16string& address, const std::u16strin
 
     std::int64_t expected = 0;
     if (!ReadContentLength(expected)) return Fail(DownloadError::HeadQueryFailed);
-    report.length = expected;
-    if (options.maxLength > 0 && expected > options.maxLength) {
-        return Fail(DownloadError::TooLong);
+    // A resumed answer continues the stored part only when it says so exactly; any other
+    // 2xx is the whole body again.
+    const bool resumed = resumeFrom > 0 && status == 206;
+    if (resumed && !RangeFits(expected)) return Fail(DownloadError::RangeRefused);
+    if (!resumed) {
+        report.length = expected;
+        if (options.maxLength > 0 && expected > options.maxLength) {
+            return Fail(DownloadError::TooLong);
+        }
     }
 
     MakeFolders(localPath);
-    return StoreBody(localPath, expected);
+    return StoreBody(localPath, resumed ? resumeFrom : 0, options);
+}
+
+bool HttpDownloader::RangeFits(std::int64_t expected) {
+    HeadBuffer buffer{};
+    std::uint32_t length = kHeadBuffer;
+    if (api.QueryInfo(requestHandle.Get(), kQueryContentRange, buffer.data(), length) !=
+        QueryStatus::Ok) {
+        return false;
+    }
+    const std::optional<ContentRange> range =
+        ParseContentRange(TextUpToZero(buffer.data(), std::min(length, kHeadBuffer)));
+    return range && range->first == resumeFrom && range->total == report.length &&
+           range->last == range->total - 1 && expected == range->total - range->first;
 }
 
 std::uint32_t HttpDownloader::RequestFlags() const {
@@ -120,15 +220,15 @@ std::uint32_t HttpDownloader::RequestFlags() const {
 
 bool HttpDownloader::FollowSecureRedirect(const std::u16string& localPath,
                                           const DownloadOptions& options) {
-    ChunkBuffer buffer{};
-    std::uint32_t length = kChunkSize;
+    HeadBuffer buffer{};
+    std::uint32_t length = kHeadBuffer;
     if (redirectsLeft == 0 || api.QueryInfo(requestHandle.Get(), kQueryLocation, buffer.data(),
                                             length) != QueryStatus::Ok) {
         return Fail(DownloadError::RedirectRefused);
     }
     // Bytes as they are: a non-ASCII byte becomes a Latin-1 unit, never a sign-extended one.
     std::u16string location;
-    for (const char c : TextUpToZero(buffer.data(), std::min(length, kChunkSize))) {
+    for (const char c : TextUpToZero(buffer.data(), std::min(length, kHeadBuffer))) {
         location += static_cast<char16_t>(static_cast<unsigned char>(c));
     }
     const std::optional<std::u16string> next = SecureRedirectTarget(location, server);
@@ -140,15 +240,15 @@ bool HttpDownloader::FollowSecureRedirect(const std::u16string& localPath,
 }
 
 bool HttpDownloader::ReadStatusLine(std::string& statusLine) {
-    ChunkBuffer buffer{};
-    std::uint32_t length = kChunkSize;
+    HeadBuffer buffer{};
+    std::uint32_t length = kHeadBuffer;
     const QueryStatus first =
         api.QueryInfo(requestHandle.Get(), kQueryRawHeaders, buffer.data(), length);
     if (first == QueryStatus::Ok) {
-        statusLine = TextUpToZero(buffer.data(), kChunkSize);
+        statusLine = TextUpToZero(buffer.data(), kHeadBuffer);
         return true;
     }
-    if (first != QueryStatus::BufferTooSmall || length <= kChunkSize || length > kLongestHead) {
+    if (first != QueryStatus::BufferTooSmall || length <= kHeadBuffer || length > kLongestHead) {
         return false;
     }
     // A long head: once more with the size the query asked for, plus room for a terminator.
@@ -162,13 +262,13 @@ bool HttpDownloader::ReadStatusLine(std::string& statusLine) {
 }
 
 bool HttpDownloader::ReadContentLength(std::int64_t& expected) {
-    ChunkBuffer buffer{};
-    std::uint32_t length = kChunkSize;
+    HeadBuffer buffer{};
+    std::uint32_t length = kHeadBuffer;
     if (api.QueryInfo(requestHandle.Get(), kQueryContentLength, buffer.data(), length) !=
         QueryStatus::Ok) {
         return false;
     }
-    const std::string text = TextUpToZero(buffer.data(), std::min(length, kChunkSize));
+    const std::string text = TextUpToZero(buffer.data(), std::min(length, kHeadBuffer));
     const std::optional<std::int64_t> value = ParseContentLength(text);
     if (!value) return false;
     expected = *value;
@@ -182,39 +282,6 @@ void HttpDownloader::MakeFolders(const std::u16string& localPath) {
         const std::u16string folder = localPath.substr(0, i);
         if (!api.PathExists(folder)) api.CreateFolder(folder);
     }
-}
-
-bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t expected) {
-    std::FILE* file = api.OpenOutputFile(localPath);
-    if (!file) return Fail(DownloadError::CreateFileFailed);
-
-    ChunkBuffer buffer{};
-    std::int64_t count = 0;
-    bool writeFailed = false;
-    for (;;) {
-        // Never more than announced: a server that sends on past its length is cut there.
-        const auto toRead =
-            static_cast<std::uint32_t>(std::min<std::int64_t>(kChunkSize, expected - count));
-        if (toRead == 0) break;
-        std::uint32_t read = 0;
-        // A read error ends the body like its end does; the length check below decides.
-        if (!api.ReadFile(requestHandle.Get(), buffer.data(), toRead, read) || read == 0 ||
-            read > toRead) {
-            break;
-        }
-        if (std::fwrite(buffer.data(), 1, read, file) != read) {
-            writeFailed = true;
-            break;
-        }
-        count += read;
-    }
-    report.received = count;
-    // Buffered bytes reach the disk only here, so a full disk may first show at the close.
-    if (std::fclose(file) != 0) writeFailed = true;
-
-    if (writeFailed) return Fail(DownloadError::WriteFailed);
-    if (count != expected) return Fail(DownloadError::DownloadFailed);
-    return true;
 }
 
 }  // namespace net

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "net/download_error.h"
 #include "net/net_api.h"
 #include "net/owned_net_handle.h"
+#include "net/stall_watch.h"
 
 namespace net {
 
@@ -15,24 +17,32 @@ namespace net {
 struct DownloadOptions {
     // An announced length beyond this fails before the file is created; 0: no limit.
     std::int64_t maxLength = 0;
-    // Packages: a connection that drops part-way is resumed with Range requests.
+    // Packages: a connection that drops or times out part-way is resumed with Range requests;
+    // without it such a download is fetched whole again. Either way at most kRetries times.
     bool resume = false;
-    // Called as the body arrives, with the bytes received and the announced total; false
-    // cancels the download.
+    // Called when a body starts and after each read, with the bytes stored and the whole
+    // length; false stops the download at once and deletes the partial file.
     std::function<bool(std::int64_t received, std::int64_t total)> progress;
 };
 
 // What the last download saw, for the run's log.
 struct DownloadReport {
     int status = 0;             // HTTP status of the last answer; 0 before one arrived
-    std::int64_t length = -1;   // announced Content-Length; -1 before it was read
+    std::int64_t length = -1;   // the whole body's announced length; -1 before it was read
     std::int64_t received = 0;  // body bytes stored
     int retries = 0;            // requests made again after the first
     DownloadError error = DownloadError::None;
+    std::uint32_t systemError = 0;  // GetLastError of the failing call; 0 when no call failed
+    std::int64_t elapsedMs = 0;     // the whole download, retries and pauses included
 };
 
 class HttpDownloader {
   public:
+    static constexpr int kRetries = 3;
+    static constexpr std::uint32_t kRetryPauseMs = 3000;
+    static constexpr std::uint32_t kTimeoutMs = 30'000;  // connect, send and receive
+    static constexpr std::uint32_t kChunkSize = 64 * 1024;
+
     explicit HttpDownloader(NetApi& api);
     ~HttpDownloader();
     HttpDownloader(const HttpDownloader&) = delete;
@@ -45,7 +55,8 @@ class HttpDownloader {
     // Splits an address into server (host and any ":port") and objectPath (from the first "/"),
     // and notes whether it is https; false for an address of another scheme.
     bool SplitAddress(const std::u16string& address);
-    // The extra request headers sent with every GET; 99 units plus the server's length.
+    // The extra request headers sent with every GET; 99 units plus the server's length, and a
+    // Range line when a download resumes.
     std::u16string BuildRequestHeaders() const;
     // Closes request, connection and internet handle, in that order.
     void CloseHandles();
@@ -64,10 +75,21 @@ class HttpDownloader {
     bool Fail(DownloadError error);
     std::uint32_t RequestFlags() const;
     bool FollowSecureRedirect(const std::u16string& localPath, const DownloadOptions& options);
+    bool TimedOut() const;
+    bool Retryable() const;
+    bool Attempt(const std::u16string& address, const std::u16string& localPath,
+                 const DownloadOptions& options);
+    void SetTimeouts();
     bool ReadStatusLine(std::string& statusLine);
     bool ReadContentLength(std::int64_t& expected);
+    bool RangeFits(std::int64_t expected);
     void MakeFolders(const std::u16string& localPath);
-    bool StoreBody(const std::u16string& localPath, std::int64_t expected);
+    // In download_body.cpp: the body from `from` on, read as it arrives.
+    bool StoreBody(const std::u16string& localPath, std::int64_t from,
+                   const DownloadOptions& options);
+    std::uint32_t ReceiveTimeoutWithinStall();
+    void KeepReceiveTimeoutWithinStall();
+    bool Cancel(const std::u16string& localPath);
 
     NetApi& api;
     std::u16string server;
@@ -80,6 +102,9 @@ class HttpDownloader {
     OwnedNetHandle connectionHandle;
     OwnedNetHandle requestHandle;
     DownloadReport report;
+    std::int64_t resumeFrom = 0;  // the offset the next request asks for; 0: the whole body
+    std::optional<StallWatch> stall;
+    std::uint32_t receiveTimeout = 0;  // as set on the current request
 };
 
 }  // namespace net

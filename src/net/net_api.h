@@ -12,12 +12,20 @@ namespace net {
 using NetHandle = void*;  // an HINTERNET on Windows; null means "no handle"
 
 // WinINet constants the portable code passes through the seam unchanged.
-inline constexpr std::uint32_t kOpenTypePreconfig = 0;     // INTERNET_OPEN_TYPE_PRECONFIG
-inline constexpr std::uint32_t kServiceHttp = 3;           // INTERNET_SERVICE_HTTP
-inline constexpr std::uint32_t kFlagReload = 0x80000000u;  // INTERNET_FLAG_RELOAD
-inline constexpr std::uint32_t kQueryContentLength = 5;    // HTTP_QUERY_CONTENT_LENGTH
-inline constexpr std::uint32_t kQueryRawHeaders = 21;      // HTTP_QUERY_RAW_HEADERS
-inline constexpr std::uint16_t kDefaultHttpPort = 80;      // INTERNET_DEFAULT_HTTP_PORT
+inline constexpr std::uint32_t kOpenTypePreconfig = 0;       // INTERNET_OPEN_TYPE_PRECONFIG
+inline constexpr std::uint32_t kServiceHttp = 3;             // INTERNET_SERVICE_HTTP
+inline constexpr std::uint32_t kFlagReload = 0x80000000u;    // INTERNET_FLAG_RELOAD
+inline constexpr std::uint32_t kQueryContentLength = 5;      // HTTP_QUERY_CONTENT_LENGTH
+inline constexpr std::uint32_t kQueryRawHeaders = 21;        // HTTP_QUERY_RAW_HEADERS
+inline constexpr std::uint16_t kDefaultHttpPort = 80;        // INTERNET_DEFAULT_HTTP_PORT
+inline constexpr std::uint32_t kQueryContentRange = 53;      // HTTP_QUERY_CONTENT_RANGE
+inline constexpr std::uint32_t kOptionConnectTimeout = 2;    // INTERNET_OPTION_CONNECT_TIMEOUT
+inline constexpr std::uint32_t kOptionSendTimeout = 5;       // INTERNET_OPTION_SEND_TIMEOUT
+inline constexpr std::uint32_t kOptionReceiveTimeout = 6;    // INTERNET_OPTION_RECEIVE_TIMEOUT
+inline constexpr std::uint32_t kErrorTimeout = 12002;        // ERROR_INTERNET_TIMEOUT
+inline constexpr std::uint32_t kErrorSocketTimeout = 10060;  // WSAETIMEDOUT: Wine's read time-out
+inline constexpr std::uint32_t kErrorAborted = 12030;        // ERROR_INTERNET_CONNECTION_ABORTED
+inline constexpr std::uint32_t kErrorReset = 12031;          // ERROR_INTERNET_CONNECTION_RESET
 // For https addresses.
 inline constexpr std::uint32_t kFlagSecure = 0x00800000u;          // INTERNET_FLAG_SECURE
 inline constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
@@ -59,8 +67,25 @@ class NetApi {
     virtual bool PathExists(const std::u16string& path) = 0;
     // CreateDirectoryW(path, no security attributes); the result is not used
     virtual void CreateFolder(const std::u16string& path) = 0;
-    // stdio open of a wide path with mode "wb+"; null when it can't be opened
-    virtual std::FILE* OpenOutputFile(const std::u16string& path) = 0;
+
+    // --- time limits, resume and cancel ---
+    // InternetSetOptionW(handle, option, &value, sizeof(DWORD))
+    virtual bool SetOption(NetHandle handle, std::uint32_t option, std::uint32_t value) = 0;
+    // InternetQueryDataAvailable(request, &available, 0, 0): waits for data, up to the
+    // receive timeout; 0 available means the body ended
+    virtual bool QueryDataAvailable(NetHandle request, std::uint32_t& available) = 0;
+    // GetLastError(), right after a failing call of this seam
+    virtual std::uint32_t LastError() = 0;
+    // GetTickCount64(): milliseconds on a clock that never goes back
+    virtual std::uint64_t NowMs() = 0;
+    // Sleep(milliseconds)
+    virtual void Pause(std::uint32_t milliseconds) = 0;
+    // Opens the file for writing, its first `keep` bytes kept and the rest cut off, positioned
+    // at the end; created when keep is 0. Other threads may read and delete it meanwhile
+    // (FILE_SHARE_READ | FILE_SHARE_DELETE). Null when it can't be opened.
+    virtual std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) = 0;
+    // DeleteFileW(path)
+    virtual bool RemoveFile(const std::u16string& path) = 0;
 };
 
 }  // namespace net

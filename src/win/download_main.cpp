@@ -1,5 +1,6 @@
-// download.exe ADDRESS LOCALPATH: one download, exit code 0 when it succeeded and 1 when not.
-// The reason of a failure goes to stderr as UTF-8.
+// download.exe [--resume] ADDRESS LOCALPATH: one download, exit code 0 when it succeeded and 1
+// when not. The reason of a failure goes to stderr as UTF-8; the download's report goes to
+// stdout as one line of name=value pairs. --resume resumes a dropped line as packages do.
 
 #include <windows.h>
 
@@ -23,9 +24,21 @@ void PrintUtf8(const std::u16string& text) {
     std::fwrite(utf8.data(), 1, utf8.size(), stderr);
 }
 
+void PrintReport(const net::DownloadReport& report) {
+    const std::u16string name(net::DownloadErrorName(report.error));
+    std::printf("status=%d length=%lld received=%lld retries=%d error=%s system=%lu ms=%lld\n",
+                report.status, static_cast<long long>(report.length),
+                static_cast<long long>(report.received), report.retries,
+                std::string(name.begin(), name.end()).c_str(),
+                static_cast<unsigned long>(report.systemError),
+                static_cast<long long>(report.elapsedMs));
+}
+
 int Run(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        PrintUtf8(u"usage: download.exe ADDRESS LOCALPATH");
+    net::DownloadOptions options;
+    options.resume = argc == 4 && std::wstring(argv[1]) == L"--resume";
+    if (argc != 3 && !options.resume) {
+        PrintUtf8(u"usage: download.exe [--resume] ADDRESS LOCALPATH");
         return 1;
     }
     win::WinInetApi api;
@@ -33,7 +46,9 @@ int Run(int argc, wchar_t** argv) {
     const auto text = [](const wchar_t* arg) {
         return std::u16string(reinterpret_cast<const char16_t*>(arg));
     };
-    if (downloader.Download(text(argv[1]), text(argv[2]))) return 0;
+    const bool stored = downloader.Download(text(argv[argc - 2]), text(argv[argc - 1]), options);
+    PrintReport(downloader.Report());
+    if (stored) return 0;
     PrintUtf8(std::u16string(downloader.LastFailure()));
     return 1;
 }

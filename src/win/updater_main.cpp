@@ -1,5 +1,5 @@
 // updater.exe: the host starts it with "<current version>#<host window>#<manifest address>".
-// It has no window of its own and always exits with 0.
+// It shows a progress window only while a package downloads, and always exits with 0.
 
 #include <windows.h>
 
@@ -21,6 +21,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         win::WinPlatform platform(net);
         app::UpdateContext context;
         app::RunAndReport(launchString, context, platform);
+        // A cancelled download may have left its worker blocked in a read, using the objects
+        // above: the process ends here, while they still exist.
+        ExitProcess(0);
     } catch (...) {
         // Out of memory and the like: nothing sensible is left to show.
     }

@@ -13,6 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/run_lock.h"
+#include "win/progress_window.h"
+#include "win/run_log_win.h"
+#include "win/work_folders_win.h"
+
 namespace win {
 namespace {
 
@@ -36,6 +41,8 @@ HWND ToWindow(std::int32_t handle) {
 constexpr DWORD kLongestPath = 1u << 20;
 
 }  // namespace
+
+WinPlatform::WinPlatform(net::NetApi& net) : net(net), log(LocalLogTime, AppendToFile) {}
 
 int WinPlatform::ShowMessageBox(std::int32_t owner, const std::u16string& text,
                                 const std::u16string& caption, std::uint32_t flags) {
@@ -213,5 +220,44 @@ app::HiddenRun WinPlatform::RunHiddenWithin(const std::u16string& application,
 }
 
 // --- end of putting an update in place ---
+
+// --- progress window, work folders, one run at a time ---
+
+app::TransferEnd WinPlatform::TransferWithProgress(std::int32_t owner,
+                                                   const app::Transfer& transfer) {
+    return TransferWithProgressWindow(owner, transfer);
+}
+
+std::uint32_t WinPlatform::MakeFolder(const std::u16string& path) {
+    return win::MakeFolder(path);
+}
+
+std::uint32_t WinPlatform::RemoveFile(const std::u16string& path) {
+    return win::RemoveFile(path);
+}
+
+std::vector<app::FolderAge> WinPlatform::ListWorkFolders(const std::u16string& parent) {
+    return win::ListWorkFolders(parent);
+}
+
+std::uint32_t WinPlatform::RemoveFolderTree(const std::u16string& path) {
+    return win::RemoveFolderTree(path);
+}
+
+bool WinPlatform::ClaimRunLock(const std::u16string& appFolder) {
+    // Folded the way the file system compares names, so that every spelling of the folder
+    // meets the same lock.
+    std::u16string folded = appFolder;
+    if (!folded.empty()) {
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE,
+                      reinterpret_cast<const wchar_t*>(appFolder.c_str()),
+                      static_cast<int>(appFolder.size()), reinterpret_cast<wchar_t*>(folded.data()),
+                      static_cast<int>(folded.size()), nullptr, nullptr, 0);
+    }
+    const std::u16string name = app::RunLockName(folded);
+    // Held, never closed: the process's end releases it.
+    const HANDLE lock = CreateMutexW(nullptr, FALSE, Wide(name));
+    return !(lock && GetLastError() == ERROR_ALREADY_EXISTS);
+}
 
 }  // namespace win

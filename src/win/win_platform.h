@@ -1,6 +1,7 @@
 #pragma once
 // app::Platform over the real Win32 calls.
 
+#include "app/file_run_log.h"
 #include "app/platform.h"
 #include "win/win_file_system.h"
 
@@ -8,7 +9,7 @@ namespace win {
 
 class WinPlatform final : public app::Platform {
   public:
-    explicit WinPlatform(net::NetApi& net) : net(net) {}
+    explicit WinPlatform(net::NetApi& net);
 
     int ShowMessageBox(std::int32_t owner, const std::u16string& text,
                        const std::u16string& caption, std::uint32_t flags) override;
@@ -40,11 +41,19 @@ class WinPlatform final : public app::Platform {
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override;
     bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
                     const app::P256Signature& signature) override;
-    bool RemoveFile(const std::u16string& path) override;
+
+    // --- progress window, work folders, one run at a time ---
+    app::TransferEnd TransferWithProgress(std::int32_t owner,
+                                          const app::Transfer& transfer) override;
+    std::uint32_t MakeFolder(const std::u16string& path) override;
+    std::uint32_t RemoveFile(const std::u16string& path) override;
+    std::vector<app::FolderAge> ListWorkFolders(const std::u16string& parent) override;
+    std::uint32_t RemoveFolderTree(const std::u16string& path) override;
+    bool ClaimRunLock(const std::u16string& appFolder) override;
 
   private:
     net::NetApi& net;
-    app::NoLog log;
+    app::FileRunLog log;
     WinFileSystem files;
 };
 

@@ -199,10 +199,4 @@ bool WinPlatform::VerifyP256(const app::P256PublicKey& key, const app::Sha256Dig
     return verifies == 0;
 }
 
-bool WinPlatform::RemoveFile(const std::u16string& path) {
-    if (DeleteFileW(Wide(path))) return true;
-    LogFailure(Log(), u"DeleteFileW", GetLastError());
-    return false;
-}
-
 }  // namespace win

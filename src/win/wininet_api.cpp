@@ -5,6 +5,9 @@
 #include <wininet.h>
 // clang-format on
 
+#include <fcntl.h>
+#include <io.h>
+
 namespace win {
 namespace {
 
@@ -72,8 +75,59 @@ void WinInetApi::CreateFolder(const std::u16string& path) {
     CreateDirectoryW(Wide(path), nullptr);
 }
 
-std::FILE* WinInetApi::OpenOutputFile(const std::u16string& path) {
-    return _wfopen(Wide(path), L"wb+");
+// --- time limits, resume and cancel ---
+
+bool WinInetApi::SetOption(net::NetHandle handle, std::uint32_t option, std::uint32_t value) {
+    DWORD number = value;
+    return InternetSetOptionW(static_cast<HINTERNET>(handle), option, &number, sizeof number) !=
+           FALSE;
+}
+
+bool WinInetApi::QueryDataAvailable(net::NetHandle request, std::uint32_t& available) {
+    DWORD count = 0;
+    const bool ok = InternetQueryDataAvailable(static_cast<HINTERNET>(request), &count, 0, 0);
+    available = ok ? count : 0;
+    return ok;
+}
+
+std::uint32_t WinInetApi::LastError() {
+    return GetLastError();
+}
+
+std::uint64_t WinInetApi::NowMs() {
+    return GetTickCount64();
+}
+
+void WinInetApi::Pause(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+std::FILE* WinInetApi::OpenPartFile(const std::u16string& path, std::int64_t keep) {
+    // Shared for reading and deleting: a cancel on another thread may delete the partial file
+    // while this one still writes it.
+    HANDLE file =
+        CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    keep > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // A new file is empty already; cutting it again would fail on devices such as Z:\dev\full.
+    LARGE_INTEGER at{};
+    at.QuadPart = keep;
+    if (keep > 0 && (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file))) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY);
+    if (descriptor == -1) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(descriptor, "wb");
+    if (!stream) _close(descriptor);  // closes the handle too
+    return stream;
+}
+
+bool WinInetApi::RemoveFile(const std::u16string& path) {
+    return DeleteFileW(Wide(path)) != FALSE;
 }
 
 }  // namespace win

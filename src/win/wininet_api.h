@@ -23,7 +23,15 @@ class WinInetApi : public net::NetApi {
 
     bool PathExists(const std::u16string& path) override;
     void CreateFolder(const std::u16string& path) override;
-    std::FILE* OpenOutputFile(const std::u16string& path) override;
+
+    // --- time limits, resume and cancel ---
+    bool SetOption(net::NetHandle handle, std::uint32_t option, std::uint32_t value) override;
+    bool QueryDataAvailable(net::NetHandle request, std::uint32_t& available) override;
+    std::uint32_t LastError() override;
+    std::uint64_t NowMs() override;
+    void Pause(std::uint32_t milliseconds) override;
+    std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) override;
+    bool RemoveFile(const std::u16string& path) override;
 };
 
 }  // namespace win

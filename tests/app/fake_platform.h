@@ -2,6 +2,7 @@
 // Records every platform call of a run as one line of text, in order, downloads included, and
 // answers the one box a run may ask.
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -79,6 +80,14 @@ class FakePlatform final : public app::Platform {
     app::FileSystem& Files() override { return files; }
 
     FakeFileSystem files;
+    // The archiver ends with 0 having unpacked nothing, so the run's swap has folders to use.
+    void ArchiverSucceeds() {
+        archiverRun.state = app::HiddenRun::State::Ended;
+        std::u16string work = tempPath + u"UpdateTemp";
+        for (const char digit : std::to_string(now)) work += static_cast<char16_t>(digit);
+        files.AddFolder(work);
+        files.AddFolder(u"C:\\App");
+    }
     app::WaitResult hostWait = app::WaitResult::Ended;
     app::HiddenRun archiverRun{};  // not started
     std::function<void()> unpack;  // what a starting archiver writes into files
@@ -101,9 +110,47 @@ class FakePlatform final : public app::Platform {
                     const app::P256Signature&) override {
         return signatureHolds;
     }
-    bool RemoveFile(const std::u16string& path) override {
-        return std::filesystem::remove(net.Linux(path));
+
+    // --- progress window, work folders, one run at a time ---
+    // The transfer runs inline; cancelTransfer plays the user pressing Cancel.
+    app::TransferEnd TransferWithProgress(std::int32_t owner,
+                                          const app::Transfer& transfer) override {
+        progressOwners.push_back(owner);
+        const bool stored =
+            transfer([this](std::int64_t, std::int64_t) { return !cancelTransfer; });
+        if (cancelTransfer) return app::TransferEnd::Cancelled;
+        return stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
     }
+    std::uint32_t MakeFolder(const std::u16string& path) override {
+        if (makeFolderError != 0) return makeFolderError;
+        std::error_code error;
+        if (std::filesystem::create_directory(net.Linux(path), error)) return 0;
+        return error ? 3 : app::kErrorAlreadyExists;  // ERROR_PATH_NOT_FOUND
+    }
+    std::uint32_t RemoveFile(const std::u16string& path) override {
+        removedFiles.push_back(path);
+        std::error_code ignored;
+        std::filesystem::remove(net.Linux(path), ignored);
+        return 0;
+    }
+    std::vector<app::FolderAge> ListWorkFolders(const std::u16string&) override {
+        return workFolders;
+    }
+    std::uint32_t RemoveFolderTree(const std::u16string& path) override {
+        removedFolders.push_back(path);
+        const bool stuck =
+            std::find(stuckFolders.begin(), stuckFolders.end(), path) != stuckFolders.end();
+        return stuck ? 32 : 0;  // ERROR_SHARING_VIOLATION
+    }
+    bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+
+    bool cancelTransfer = false;
+    bool otherUpdaterRuns = false;
+    std::uint32_t makeFolderError = 0;
+    std::vector<std::int32_t> progressOwners;
+    std::vector<std::u16string> removedFiles, removedFolders;
+    std::vector<app::FolderAge> workFolders;   // what the temporary directory holds
+    std::vector<std::u16string> stuckFolders;  // folders that cannot be removed
 
     net::testing::FakeNetApi net;
     std::vector<std::string>& log = net.log;

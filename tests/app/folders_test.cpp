@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/package_name.h"
+#include "app/run_lock.h"
 #include "app/work_folder.h"
+#include "app/work_folder_cleanup.h"
 #include "fake_platform.h"
 
 namespace {
@@ -26,6 +28,69 @@ TEST(WorkFolder, IsTempUpdateTempRunNumberAndBackslash) {
         platform.tempPath = c.temp;
         platform.now = c.now;
         EXPECT_EQ(app::MakeWorkFolder(platform), c.folder);
+    }
+}
+
+TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
+    constexpr std::int64_t now = 1700000000, week = app::kKeepWorkFoldersSeconds;
+    apptest::FakePlatform platform;
+    platform.tempPath = u"C:\\T\\";
+    platform.now = now;
+    platform.workFolders = {
+        {u"UpdateTemp1", now - week - 1},
+        {u"UpdateTemp2-3", now - week - 99},
+        {u"UpdateTemp3", now - week},  // exactly a week: kept
+        {u"UpdateTemp4", now + 3600},  // in the future: kept
+        {u"UpdateTemp5", 0},           // cannot be removed: skipped, the rest go on
+        {u"UpdateTemp", 0},
+        {u"UpdateTempX", 0},
+        {u"UpdateTemp1x", 0},
+        {u"UpdateTemp1-", 0},
+        {u"UpdateTemp-1", 0},
+        {u"UpdateTemp1-2-3", 0},
+        {u"updatetemp7", 0},
+        {u"UpdateTemp 8", 0},
+        {u"UpdateTemp\\..\\9", 0},
+        {u"UpdateTemp6", 1},
+    };
+    platform.stuckFolders = {u"C:\\T\\UpdateTemp5"};
+    app::RemoveOldWorkFolders(platform);
+    EXPECT_EQ(platform.removedFolders,
+              (std::vector<std::u16string>{u"C:\\T\\UpdateTemp1", u"C:\\T\\UpdateTemp2-3",
+                                           u"C:\\T\\UpdateTemp5", u"C:\\T\\UpdateTemp6"}));
+    EXPECT_EQ(platform.runLog.lines.at(2),
+              u"could not remove old work folder C:\\T\\UpdateTemp5: error 32");
+
+    // Without a temporary directory, names would be relative to wherever the run started.
+    platform.removedFolders.clear();
+    platform.tempPath.clear();
+    app::RemoveOldWorkFolders(platform);
+    EXPECT_TRUE(platform.removedFolders.empty());
+}
+
+TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
+    apptest::FakePlatform platform;
+    const std::u16string first = app::MakeFreshWorkFolder(platform);
+    EXPECT_EQ(first, platform.tempPath + u"UpdateTemp1700000000\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-2\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-3\\");
+    // A folder that cannot be made at all keeps the plain name, for the download to make.
+    platform.makeFolderError = 5;
+    EXPECT_EQ(app::MakeFreshWorkFolder(platform), first);
+}
+
+TEST(RunLockName, OneNameForEverySpellingOfAFolder) {
+    const std::u16string longFolder = u"C:\\" + std::u16string(40000, u'd');
+    const std::u16string name = app::RunLockName(u"C:\\Program Files\\App");
+    for (const std::u16string same :
+         {u"c:\\program files\\APP", u"C:\\Program Files\\App\\", u"C:/Program Files/App/"}) {
+        EXPECT_EQ(app::RunLockName(same), name);
+    }
+    for (const std::u16string& other :
+         {std::u16string(u"C:\\Program Files\\App2"), std::u16string(u"D:\\Program Files\\App"),
+          std::u16string(), longFolder}) {
+        EXPECT_NE(app::RunLockName(other), name);
+        EXPECT_EQ(app::RunLockName(other).size(), name.size());
     }
 }
 

@@ -67,4 +67,43 @@ TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
     }
 }
 
+// What stays in the work folder: a cancel or an unpacked archive leaves no package, an
+// installer keeps its own; a second updater for the same folder does nothing at all.
+TEST(RunAndReport, CancelOtherUpdaterAndWhatStaysInTheWorkFolder) {
+    const std::string ask = "GET srv/update.xml\nbox 920 发现新版本，是否立即更新？ 信息： 36\n";
+    const struct {
+        std::string what, type;
+        bool cancel, otherUpdater;
+        std::string transcript;
+        bool packageStays, workFolderMade;
+    } cases[] = {
+        {"cancel", "0", true, false, ask + "GET srv/app.7z\n", false, true},
+        {"other updater", "0", false, true, "", false, false},
+        {"archive", "0", false, false, "", false, true},
+        {"installer", "1", false, false, "", true, true},
+    };
+    for (const auto& c : cases) {
+        apptest::FakePlatform platform;
+        platform.cancelTransfer = c.cancel;
+        platform.otherUpdaterRuns = c.otherUpdater;
+        platform.ArchiverSucceeds();
+        platform.net.bodies[u"srv/app.7z"] = "package bytes";
+        platform.net.bodies[u"srv/update.xml"] =
+            "<config><update version=\"2.4\" type=\"" + c.type + "\" run=\"App.exe\"/>" +
+            "<UpdateInstall name=\"app.7z\" url=\"http://srv/app.7z\"/><UpdateExe><item "
+            "name=\"app.7z\" url=\"http://srv/app.7z\"/></UpdateExe></config>";
+        app::UpdateContext context;
+        app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);
+        if (!c.transcript.empty() || c.otherUpdater) {
+            EXPECT_EQ(Transcript(platform), c.transcript) << c.what;
+        }
+        const std::u16string work = platform.tempPath + u"UpdateTemp1700000000\\";
+        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(work + u"app.7z")), c.packageStays)
+            << c.what;
+        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(work + u"update.xml")),
+                  c.workFolderMade)
+            << c.what;
+    }
+}
+
 }  // namespace

@@ -2,11 +2,13 @@
 // A NetApi over a scripted server and a private Linux folder. Bodies are served by address
 // ("srv/dir/f.bin": host and object path, no port); any other address answers 404. Windows
 // paths map into the folder ("C:\w\f" becomes <root>/C:/w/f); absolute Linux paths stay.
+// `answers` scripts a line that drops, stalls or trickles, one answer a request.
 
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -23,6 +25,20 @@ inline std::string Utf8(const std::u16string& text) {
 
 class FakeNetApi final : public NetApi {
   public:
+    static constexpr auto kAll = std::string::npos;
+
+    struct Answer {
+        std::string head = "HTTP/1.1 200 OK";  // the status line
+        std::string body;
+        std::string length;        // Content-Length; empty: the body's size
+        std::string range;         // Content-Range; empty: none
+        std::string location;      // Location; empty: none
+        std::size_t cutAt = kAll;  // after this many body bytes the line drops ...
+        bool stall = false;        // ... or goes silent: every wait times out (12002)
+        std::size_t chunk = kAll;  // bytes that arrive at once
+        std::uint64_t msPerChunk = 0;
+    };
+
     FakeNetApi() {
         std::string pattern = (std::filesystem::temp_directory_path() / "fakenet-XXXXXX").string();
         root = ::mkdtemp(pattern.data());
@@ -37,6 +53,8 @@ class FakeNetApi final : public NetApi {
     // The call that fails: "Open", "Connect", "OpenRequest", "Send", "Head" or "Length" (the
     // two queries), or "Read" at the end of the body.
     std::string failing;
+    std::uint32_t failError = 12029;  // what LastError says after a scripted failure
+    std::deque<Answer> answers;       // when not empty, each request takes the next one
     // Addresses answered with 302 and this Location instead of a body.
     std::map<std::u16string, std::string> redirects;
 
@@ -44,6 +62,8 @@ class FakeNetApi final : public NetApi {
     // when requestsOnly.
     std::vector<std::string> log;
     bool requestsOnly = false;
+    std::vector<std::u16string> requestHeaders;  // of each request sent
+    std::uint64_t now = 0;                       // moved by arriving chunks, time-outs, pauses
     std::filesystem::path root;
 
     std::filesystem::path Linux(const std::u16string& windowsPath) const {
@@ -54,14 +74,14 @@ class FakeNetApi final : public NetApi {
 
     NetHandle Open(const std::u16string& agent, std::uint32_t accessType) override {
         Note("Open " + Utf8(agent) + " " + std::to_string(accessType));
-        return failing == "Open" ? nullptr : NewHandle();
+        return Failing("Open") ? nullptr : NewHandle();
     }
     NetHandle Connect(NetHandle internet, const std::u16string& server, std::uint16_t port,
                       std::uint32_t service) override {
         Note("Connect " + Name(internet) + " " + Utf8(server) + " " + std::to_string(port) + " " +
              std::to_string(service));
         host = server;
-        return failing == "Connect" ? nullptr : NewHandle();
+        return Failing("Connect") ? nullptr : NewHandle();
     }
     NetHandle OpenRequest(NetHandle connection, const std::u16string& verb,
                           const std::u16string& objectName, const std::u16string& version,
@@ -69,48 +89,59 @@ class FakeNetApi final : public NetApi {
         Note("OpenRequest " + Name(connection) + " " + Utf8(verb) + " " + Utf8(objectName) + " " +
              Utf8(version) + " " + std::to_string(flags));
         if (requestsOnly) log.push_back("GET " + Utf8(host + objectName));
-        const auto found = bodies.find(host + objectName);
-        const auto redirect = redirects.find(host + objectName);
-        location = redirect == redirects.end() ? "" : redirect->second;
-        found404 = found == bodies.end();
-        body = found404 ? "" : found->second;
-        offset = 0;
-        roundsLeft = repeats;
-        return failing == "OpenRequest" ? nullptr : NewHandle();
+        NextAnswer(host + objectName);
+        return Failing("OpenRequest") ? nullptr : NewHandle();
     }
-    bool SendRequest(NetHandle request, const std::u16string&, std::uint32_t length) override {
+    bool SendRequest(NetHandle request, const std::u16string& headers,
+                     std::uint32_t length) override {
         Note("Send " + Name(request) + " " + std::to_string(length));
-        return failing != "Send";
+        requestHeaders.push_back(headers);
+        return !Failing("Send");
     }
     QueryStatus QueryInfo(NetHandle request, std::uint32_t level, void* buffer,
                           std::uint32_t& length) override {
         Note("Query " + Name(request) + " " + std::to_string(level) + " " + std::to_string(length));
         const bool head = level == kQueryRawHeaders;
-        if (failing == (head ? "Head" : "Length")) return QueryStatus::Failed;
+        if (Failing(head ? "Head" : "Length")) return QueryStatus::Failed;
         std::string value =
-            contentLength.empty() ? std::to_string(body.size() * repeats) : contentLength;
-        if (level == kQueryLocation) value = location;
-        if (head) {
-            value = !status.empty()     ? status
-                    : !location.empty() ? "HTTP/1.1 302 Found"
-                    : found404          ? "HTTP/1.1 404 Not Found"
-                                        : "HTTP/1.1 200 OK";
-            value += std::string(2, '\0');  // the end of the head
-        }
+            answer.length.empty() ? std::to_string(answer.body.size() * rounds) : answer.length;
+        if (head) value = answer.head + std::string(2, '\0');  // with the end of the head
+        if (level == kQueryContentRange) value = answer.range;
+        if (level == kQueryLocation) value = answer.location;
+        if (value.empty()) return QueryStatus::Failed;
         const bool fits = value.size() <= length;
         if (fits) std::memcpy(buffer, value.data(), value.size());
         length = static_cast<std::uint32_t>(value.size());
         return fits ? QueryStatus::Ok : QueryStatus::BufferTooSmall;
     }
+    bool QueryDataAvailable(NetHandle, std::uint32_t& available) override {
+        available = 0;
+        const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
+        if (sent == end && answer.stall) {
+            now += receiveTimeout;
+            lastError = kErrorTimeout;
+            return false;
+        }
+        if (sent == end) return !Failing("Read");
+        if (answer.msPerChunk > receiveTimeout) {
+            now += receiveTimeout;
+            lastError = kErrorTimeout;
+            return false;
+        }
+        now += answer.msPerChunk;
+        const std::size_t inCopy = answer.body.size() - sent % answer.body.size();
+        available = static_cast<std::uint32_t>(std::min({answer.chunk, end - sent, inCopy}));
+        return true;
+    }
     bool ReadFile(NetHandle request, void* buffer, std::uint32_t toRead,
                   std::uint32_t& read) override {
         const std::string line = "Read " + Name(request) + " " + std::to_string(toRead);
         if (log.empty() || log.back() != line) Note(line);
-        if (offset == body.size() && roundsLeft > 1) offset = 0, --roundsLeft;
-        read = static_cast<std::uint32_t>(std::min<std::size_t>(toRead, body.size() - offset));
-        std::memcpy(buffer, body.data() + offset, read);
-        offset += read;
-        return read != 0 || failing != "Read";
+        const std::size_t at = sent % std::max<std::size_t>(answer.body.size(), 1);
+        read = static_cast<std::uint32_t>(std::min<std::size_t>(toRead, answer.body.size() - at));
+        std::memcpy(buffer, answer.body.data() + at, read);
+        sent += read;
+        return true;
     }
     void Close(NetHandle handle) override { Note("Close " + Name(handle)); }
 
@@ -123,14 +154,63 @@ class FakeNetApi final : public NetApi {
         std::error_code ignored;
         std::filesystem::create_directory(Linux(path), ignored);
     }
-    std::FILE* OpenOutputFile(const std::u16string& path) override {
-        Note("OpenFile " + Utf8(path));
-        return std::fopen(Linux(path).c_str(), "wb+");
+
+    bool SetOption(NetHandle handle, std::uint32_t option, std::uint32_t value) override {
+        Note("SetOption " + Name(handle) + " " + std::to_string(option) + " " +
+             std::to_string(value));
+        if (option == kOptionReceiveTimeout) receiveTimeout = value;
+        return true;
+    }
+    std::uint32_t LastError() override { return lastError; }
+    std::uint64_t NowMs() override { return now; }
+    void Pause(std::uint32_t milliseconds) override {
+        Note("Pause " + std::to_string(milliseconds));
+        now += milliseconds;
+    }
+    std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) override {
+        Note("OpenFile " + Utf8(path) + " " + std::to_string(keep));
+        const std::filesystem::path file = Linux(path);
+        std::error_code failed;
+        if (keep > 0) std::filesystem::resize_file(file, keep, failed);
+        std::FILE* stream = failed ? nullptr : std::fopen(file.c_str(), keep > 0 ? "r+b" : "wb");
+        if (stream && std::fseek(stream, 0, SEEK_END) != 0) std::fclose(stream), stream = nullptr;
+        if (!stream) lastError = 3;  // ERROR_PATH_NOT_FOUND
+        return stream;
+    }
+    bool RemoveFile(const std::u16string& path) override {
+        Note("Remove " + Utf8(path));
+        return std::filesystem::remove(Linux(path));
     }
 
   private:
     void Note(std::string line) {
         if (!requestsOnly) log.push_back(std::move(line));
+    }
+    bool Failing(const std::string& call) {
+        if (failing != call) return false;
+        lastError = failError;
+        return true;
+    }
+    void NextAnswer(const std::u16string& address) {
+        sent = 0;
+        rounds = 1;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+            return;
+        }
+        const auto found = bodies.find(address);
+        answer = {};
+        answer.head = !status.empty()         ? status
+                      : found == bodies.end() ? "HTTP/1.1 404 Not Found"
+                                              : "HTTP/1.1 200 OK";
+        answer.body = found == bodies.end() ? "" : found->second;
+        answer.length = contentLength;
+        rounds = repeats;
+        if (const auto redirect = redirects.find(address); redirect != redirects.end()) {
+            answer.head = "HTTP/1.1 302 Found";
+            answer.location = redirect->second;
+        }
     }
     NetHandle NewHandle() { return reinterpret_cast<NetHandle>(++handleCount); }
     static std::string Name(NetHandle handle) {
@@ -139,11 +219,11 @@ class FakeNetApi final : public NetApi {
 
     std::uintptr_t handleCount = 0;
     std::u16string host;
-    std::string body;  // of the current request
-    std::string location;
-    bool found404 = false;
-    std::size_t offset = 0;
-    std::uint64_t roundsLeft = 0;
+    Answer answer;             // of the current request
+    std::uint64_t rounds = 1;  // copies of answer.body served
+    std::size_t sent = 0;      // body bytes read so far
+    std::uint32_t receiveTimeout = 0;
+    std::uint32_t lastError = 0;
 };
 
 }  // namespace net::testing

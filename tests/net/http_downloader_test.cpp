@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "net/fake_net_api.h"
 
@@ -15,72 +17,77 @@ using Log = std::vector<std::string>;
 using testing::FakeNetApi;
 
 const std::u16string kAddress = u"http://srv:81/dir/f.bin";
-const Log kRequestCalls = {
-    "Open Http-connect 0",
-    "Connect h1 srv 81 3",
-    "OpenRequest h2 GET /dir/f.bin HTTP/1.1 2147483648",
-    "Send h3 105",
-    "Query h3 21 4096",
-    "Query h3 5 4096",
-};
 
 std::string Contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(Download, StoresTheBodyWithTheDesignedCallsAndClosesInReverse) {
+DownloadOptions Resuming(bool resume = true) {
+    DownloadOptions options;
+    options.resume = resume;
+    return options;
+}
+
+bool Logged(const FakeNetApi& api, const std::string& line) {
+    return std::find(api.log.begin(), api.log.end(), line) != api.log.end();
+}
+
+TEST(Download, StoresTheBodyAndClosesInReverse) {
     FakeNetApi api;
     api.bodies[u"srv/dir/f.bin"] = "0123456789";
     api.repeats = 2;  // two reads
-    // Only the code counts, up to 299; a head beyond one chunk is asked for again at its size.
+    // Only the code counts, up to 299; a head beyond one buffer is asked for again at its size.
     api.status = "HTTP/1.1 299 Moved from 404" + std::string(1, '\0') + std::string(6000, 'x');
     {
         HttpDownloader downloader(api);
         ASSERT_TRUE(downloader.Download(kAddress, u"C:\\w\\a\\f.bin"));
-        Log expected = kRequestCalls;
-        expected.insert(expected.begin() + 5, "Query h3 21 6030");
-        expected.insert(expected.end(), {"Exists C:", "Exists C:\\w", "CreateFolder C:\\w",
-                                         "Exists C:\\w\\a", "CreateFolder C:\\w\\a",
-                                         "OpenFile C:\\w\\a\\f.bin", "Read h3 20", "Read h3 10"});
-        EXPECT_EQ(api.log, expected);
         EXPECT_EQ(Contents(api.root / "C:/w/a/f.bin"), "01234567890123456789");
+        EXPECT_TRUE(Logged(api, "Connect h1 srv 81 3"));
+        EXPECT_TRUE(Logged(api, "OpenRequest h2 GET /dir/f.bin HTTP/1.1 2147483648"));
+        EXPECT_EQ(api.requestHeaders.at(0).find(u"Range"), std::u16string::npos);
+        for (const char* option : {"2", "5", "6"}) {  // connect, send, receive: on the request
+            EXPECT_TRUE(Logged(api, "SetOption h3 " + std::string(option) + " 30000")) << option;
+        }
+        const DownloadReport& report = downloader.Report();
+        EXPECT_EQ(std::tie(report.status, report.length, report.received, report.retries),
+                  std::make_tuple(299, 20, 20, 0));
 
         // The handles stay open until the next download, which closes them first.
         api.log.clear();
         api.failing = "Connect";
         EXPECT_FALSE(downloader.Download(kAddress, u"C:\\f"));
-        EXPECT_EQ(api.log, (Log{"Close h3", "Close h2", "Close h1", "Open Http-connect 0",
-                                "Connect h4 srv 81 3"}));
+        EXPECT_EQ(Log(api.log.begin(), api.log.begin() + 3),
+                  (Log{"Close h3", "Close h2", "Close h1"}));
         api.log.clear();
         downloader.CloseHandles();
     }
     EXPECT_EQ(api.log, Log{"Close h4"});  // and nothing twice
 }
 
-// Each refusal before the body: its reason, the calls made, and an untouched disk.
+// Each refusal before the body: its reason, no second try, and an untouched disk.
 TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
     const struct {
         std::u16string address;
         std::string failing, status, length;  // empty: as served
         std::u16string reason;
-        std::size_t calls;  // how many of kRequestCalls are made
     } cases[] = {
-        {kAddress, "Open", "", "", u"初始化HTTP接口失败", 1},
-        {kAddress, "Connect", "", "", u"连接HTTP服务器失败", 2},
-        {u"http://srv\r\nX:81/dir/f.bin", "", "", "", u"连接HTTP服务器失败", 1},
-        {u"http://srv:81/dir/f\r\nX: 1", "", "", "", u"初始化HTTP请求失败", 2},
-        {kAddress, "OpenRequest", "", "", u"初始化HTTP请求失败", 3},
-        {kAddress, "Send", "", "", u"发送HTTP请求失败", 4},
-        {kAddress, "Head", "", "", u"查询HTTP返回头失败", 5},
-        {kAddress, "", std::string(2 << 20, 'x'), "", u"查询HTTP返回头失败", 5},  // beyond reason
-        {kAddress, "", "HTTP/1.1 404 Not Found", "", u"请求文件不存在!", 5},
-        {kAddress, "", "HTTP/1.1 199 Early", "", u"HTTP服务器返回错误", 5},
-        {kAddress, "", "HTTP/1.1 300 Choices", "", u"HTTP服务器返回错误", 5},
-        {kAddress, "", "HTTP/1.1  200 OK", "", u"HTTP服务器返回错误", 5},
-        {kAddress, "", "HTTP/1.1 4294967496 OK", "", u"HTTP服务器返回错误", 5},  // 2^32 + 200
-        {kAddress, "Length", "", "", u"查询HTTP返回头失败", 6},
-        {kAddress, "", "", "-10", u"查询HTTP返回头失败", 6},
+        {kAddress, "Open", "", "", u"初始化HTTP接口失败"},
+        {kAddress, "Connect", "", "", u"连接HTTP服务器失败"},
+        {u"http://srv\r\nX:81/dir/f.bin", "", "", "", u"连接HTTP服务器失败"},
+        {u"http://srv:81/dir/f\r\nX: 1", "", "", "", u"初始化HTTP请求失败"},
+        {kAddress, "OpenRequest", "", "", u"初始化HTTP请求失败"},
+        {kAddress, "Send", "", "", u"发送HTTP请求失败"},  // refused: not worth another try
+        {kAddress, "Head", "", "", u"查询HTTP返回头失败"},
+        {kAddress, "", std::string(2 << 20, 'x'), "", u"查询HTTP返回头失败"},  // beyond reason
+        {kAddress, "", "HTTP/1.1 404 Not Found", "", u"请求文件不存在!"},
+        {kAddress, "", "HTTP/1.1 199 Early", "", u"HTTP服务器返回错误"},
+        {kAddress, "", "HTTP/1.1 300 Choices", "", u"HTTP服务器返回错误"},
+        {kAddress, "", "HTTP/1.1 503 Busy", "", u"HTTP服务器返回错误"},
+        {kAddress, "", "HTTP/1.1  200 OK", "", u"HTTP服务器返回错误"},
+        {kAddress, "", "HTTP/1.1 4294967496 OK", "", u"HTTP服务器返回错误"},  // 2^32 + 200
+        {kAddress, "Length", "", "", u"查询HTTP返回头失败"},
+        {kAddress, "", "", "-10", u"查询HTTP返回头失败"},
     };
     for (const auto& c : cases) {
         FakeNetApi api;
@@ -89,14 +96,15 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
         api.status = c.status;
         api.contentLength = c.length;
         HttpDownloader downloader(api);
-        EXPECT_FALSE(downloader.Download(c.address, u"C:\\w\\f.bin"));
+        EXPECT_FALSE(downloader.Download(c.address, u"C:\\w\\f.bin", Resuming()));
         EXPECT_EQ(downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
-        EXPECT_EQ(api.log, Log(kRequestCalls.begin(), kRequestCalls.begin() + c.calls));
+        EXPECT_EQ(downloader.Report().retries, 0) << testing::Utf8(c.reason);
         EXPECT_TRUE(fs::is_empty(api.root / "C:"));
     }
 }
 
 // Once the answer is accepted. C:\f.bin holds an older, longer content; C:\w\file is a file.
+// Only a line that drops is tried again; a disk that is full or a file that can't be made is not.
 TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
     const std::string chunk(4096, 'b'), old = "an older and much longer content";
     const struct {
@@ -105,14 +113,16 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
         std::uint64_t repeats;
         std::string length, failing;  // empty: as served
         std::u16string reason;
+        int retries;
     } cases[] = {
-        {u"C:\\f.bin", "", 1, "", "", u""},
-        {u"C:\\f.bin", "0123456789", 1, "20", "", u"下载文件失败，请检查网络设置"},
-        {u"C:\\f.bin", "0123456789", 1, "20", "Read", u"下载文件失败，请检查网络设置"},
-        {u"C:\\w\\file\\f.bin", "0123456789", 1, "", "", u"创建文件失败，可能是文件正在被占用"},
-        {u"/dev/full", "0123456789", 1, "", "", u"写入文件失败"},  // caught at the close
-        {u"/dev/full", chunk, 30, "", "", u"写入文件失败"},        // caught at a write
-        {u"/dev/null", chunk, (std::uint64_t{1} << 32) / 4096 + 1, "", "", u""},  // 4 GiB + 4 KiB
+        {u"C:\\f.bin", "", 1, "", "", u"", 0},
+        {u"C:\\f.bin", "0123456789", 1, "20", "", u"下载文件失败，请检查网络设置", 3},
+        {u"C:\\f.bin", "0123456789", 1, "20", "Read", u"下载文件失败，请检查网络设置", 3},
+        {u"C:\\w\\file\\f.bin", "0123456789", 1, "", "", u"创建文件失败，可能是文件正在被占用", 0},
+        {u"/dev/full", "0123456789", 1, "", "", u"写入文件失败", 0},  // caught at the close
+        {u"/dev/full", chunk, 30, "", "", u"写入文件失败", 0},        // caught at a write
+        {u"/dev/null", chunk, (std::uint64_t{1} << 32) / 4096 + 1, "", "", u"",
+         0},  // 4 GiB + 4 KiB
     };
     for (const auto& c : cases) {
         FakeNetApi api;
@@ -124,10 +134,186 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
         api.contentLength = c.length;
         api.failing = c.failing;
         HttpDownloader downloader(api);
-        EXPECT_EQ(downloader.Download(u"http://srv/f", c.path), c.reason.empty());
+        EXPECT_EQ(downloader.Download(u"http://srv/f", c.path, Resuming()), c.reason.empty());
         EXPECT_EQ(downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
+        EXPECT_EQ(downloader.Report().retries, c.retries) << testing::Utf8(c.reason);
         EXPECT_EQ(Contents(api.root / "C:/f.bin"), c.path == u"C:\\f.bin" ? c.body : old);
         EXPECT_EQ(Contents(api.root / "C:/w/file"), "x");
+    }
+}
+
+using Answer = FakeNetApi::Answer;
+const std::string kBody = "0123456789";
+
+// A body that drops after cutAt bytes, or goes silent there.
+Answer Body(const std::string& body, std::size_t cutAt = FakeNetApi::kAll, bool stall = false) {
+    Answer answer;
+    answer.body = body;
+    answer.cutAt = cutAt;
+    answer.stall = stall;
+    return answer;
+}
+Answer Whole(std::size_t cutAt = FakeNetApi::kAll, bool stall = false) {
+    return Body(kBody, cutAt, stall);
+}
+Answer Rest(std::size_t from, const std::string& range, const std::string& head = "HTTP/1.1 206") {
+    Answer answer = Body(kBody.substr(from));
+    answer.head = head;
+    answer.range = range;
+    return answer;
+}
+
+// A line that drops or times out part-way: which requests follow, and what is kept.
+TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
+    Answer cut206at7 = Rest(4, "bytes 4-9/10");
+    cut206at7.cutAt = 3;
+    Answer cut206 = Rest(1, "bytes 1-9/10");
+    cut206.cutAt = 0;
+    Answer silent206 = cut206;
+    silent206.stall = true;
+    const struct {
+        const char* name;
+        bool resume;
+        std::vector<Answer> answers;
+        std::vector<std::u16string> ranges;  // asked for by each request; empty: none
+        DownloadError error;                 // None: the file holds kBody
+    } cases[] = {
+        {"resumed at the offset", true, {Whole(4), Rest(4, "bytes 4-9/10")}, {u"", u"4"}, {}},
+        {"resumed after a time-out",
+         true,
+         {Whole(4, true), Rest(4, "bytes 4-9/10")},
+         {u"", u"4"},
+         {}},
+        {"resumed twice",
+         true,
+         {Whole(4), cut206at7, Rest(7, "bytes 7-9/10")},
+         {u"", u"4", u"7"},
+         {}},
+        {"200 starts again", true, {Whole(4), Whole()}, {u"", u"4"}, {}},
+        {"other total starts again",
+         true,
+         {Whole(4), Rest(4, "bytes 4-9/11"), Whole()},
+         {u"", u"4", u""},
+         {}},
+        {"other offset starts again",
+         true,
+         {Whole(4), Rest(5, "bytes 5-9/10"), Whole()},
+         {u"", u"4", u""},
+         {}},
+        {"no range starts again", true, {Whole(4), Rest(4, ""), Whole()}, {u"", u"4", u""}, {}},
+        {"without resume: whole again", false, {Whole(4), Whole(7), Whole()}, {u"", u"", u""}, {}},
+        {"three retries, then no more",
+         true,
+         {Whole(1), cut206, cut206, silent206},
+         {u"", u"1", u"1", u"1"},
+         DownloadError::TimedOut},
+        {"4xx ends it",
+         true,
+         {Whole(4), Rest(4, "", "HTTP/1.1 416 Range")},
+         {u"", u"4"},
+         DownloadError::ServerError},
+        {"5xx ends it",
+         false,
+         {Whole(4), Rest(0, "", "HTTP/1.1 500 Oops")},
+         {u"", u""},
+         DownloadError::ServerError},
+    };
+    for (const auto& c : cases) {
+        FakeNetApi api;
+        api.answers.assign(c.answers.begin(), c.answers.end());
+        HttpDownloader downloader(api);
+        const bool stored = downloader.Download(u"http://srv/f", u"C:\\f.bin", Resuming(c.resume));
+        EXPECT_EQ(downloader.Report().error, c.error) << c.name;
+        EXPECT_EQ(stored, c.error == DownloadError::None) << c.name;
+        if (stored) {
+            EXPECT_EQ(Contents(api.root / "C:/f.bin"), kBody) << c.name;
+        }
+        EXPECT_EQ(downloader.Report().retries, static_cast<int>(c.ranges.size()) - 1) << c.name;
+        ASSERT_EQ(api.requestHeaders.size(), c.ranges.size()) << c.name;
+        for (std::size_t i = 0; i < c.ranges.size(); ++i) {
+            const std::u16string asked =
+                c.ranges[i].empty() ? u"" : u"Range: bytes=" + c.ranges[i] + u"-\r\n";
+            const std::size_t at = api.requestHeaders[i].find(u"Range");
+            EXPECT_EQ(
+                at == std::u16string::npos ? u"" : api.requestHeaders[i].substr(at, asked.size()),
+                asked)
+                << c.name << " request " << i;
+        }
+        EXPECT_EQ(std::count(api.log.begin(), api.log.end(), "Pause 3000"),
+                  static_cast<std::ptrdiff_t>(c.ranges.size()) - 1)
+            << c.name;
+    }
+}
+
+TEST(Download, SendThatTimesOutIsTriedAgainWithItsSystemError) {
+    FakeNetApi api;
+    api.failing = "Send";
+    api.failError = kErrorSocketTimeout;
+    HttpDownloader downloader(api);
+    EXPECT_FALSE(downloader.Download(u"http://srv/f", u"C:\\f.bin"));
+    const DownloadReport& report = downloader.Report();
+    EXPECT_EQ(std::tie(report.error, report.retries, report.systemError),
+              std::make_tuple(DownloadError::SendFailed, 3, kErrorSocketTimeout));
+}
+
+// Less than 1 KiB in any 60 s ends the download, retries or not; the time it ends is the
+// fake's clock, moved by arriving chunks, 30 s time-outs and 3 s pauses.
+TEST(Download, EndsWhenLessThanAKibArrivesInAMinute) {
+    const auto trickle = [](std::size_t chunk, std::uint64_t ms) {
+        Answer answer = Body(std::string(4096, 'x'));
+        answer.chunk = chunk;
+        answer.msPerChunk = ms;
+        return answer;
+    };
+    const Answer silent = Body("x", 0, true);
+    const struct {
+        const char* name;
+        std::vector<Answer> answers;
+        DownloadError error;
+        std::uint64_t endsAt;
+        int retries;
+    } cases[] = {
+        {"head, then nothing", {silent, silent, silent}, DownloadError::Stalled, 60'000, 1},
+        {"a byte every 25 s", {trickle(1, 25'000)}, DownloadError::Stalled, 60'000, 0},
+        {"400 bytes every 29 s", {trickle(400, 29'000)}, DownloadError::Stalled, 60'000, 0},
+        {"512 bytes every 29 s", {trickle(512, 29'000)}, DownloadError::None, 8 * 29'000, 0},
+        {"fast, then silent twice",
+         {Body(std::string(4096, 'x'), 2048, true), silent, silent},
+         DownloadError::Stalled,
+         60'000,
+         1},
+    };
+    for (const auto& c : cases) {
+        FakeNetApi api;
+        api.answers.assign(c.answers.begin(), c.answers.end());
+        HttpDownloader downloader(api);
+        downloader.Download(u"http://srv/f", u"C:\\f.bin", Resuming());
+        const DownloadReport& report = downloader.Report();
+        EXPECT_EQ(report.error, c.error) << c.name;
+        EXPECT_EQ(report.elapsedMs, static_cast<std::int64_t>(c.endsAt)) << c.name;
+        EXPECT_EQ(report.retries, c.retries) << c.name;
+    }
+}
+
+// Cancel at the start of the body, part-way, or while waiting to retry: nothing is kept.
+TEST(Download, CancelStopsAtOnceAndDeletesThePartialFile) {
+    for (const int allowed : {0, 2, 3}) {
+        FakeNetApi api;
+        api.answers = {Whole(6), Whole()};
+        api.answers.front().chunk = 3;
+        std::vector<std::int64_t> seen;
+        DownloadOptions options = Resuming();
+        options.progress = [&](std::int64_t got, std::int64_t total) {
+            EXPECT_EQ(total, 10);
+            seen.push_back(got);
+            return static_cast<int>(seen.size()) <= allowed;
+        };
+        HttpDownloader downloader(api);
+        EXPECT_FALSE(downloader.Download(u"http://srv/f", u"C:\\f.bin", options));
+        EXPECT_EQ(downloader.Report().error, DownloadError::Cancelled) << allowed;
+        const std::vector<std::int64_t> all{0, 3, 6, 6};  // the body, two reads, the retry
+        EXPECT_EQ(seen, std::vector<std::int64_t>(all.begin(), all.begin() + allowed + 1));
+        EXPECT_FALSE(fs::exists(api.root / "C:/f.bin")) << allowed;
     }
 }
 

@@ -170,8 +170,10 @@ class BoxAnswerer:
     box to a person at the display.
     """
 
-    def __init__(self, display, stream, answer, box_class="updater.exe", watch_classes=()):
+    def __init__(self, display, stream, answer, box_class="updater.exe", watch_classes=(),
+                 ignore_captions=()):
         self.display = display
+        self.ignore_captions = ignore_captions  # windows of box_class that are not boxes
         self.answer = answer
         self.box_class = box_class
         self.watch_classes = watch_classes
@@ -195,8 +197,12 @@ class BoxAnswerer:
         for window in visible:
             if window in self._answered:
                 continue
-            self._answered.add(window)
             caption = self.display.window_name(window)
+            # No name: the window went between the two looks (a progress window that closed);
+            # a box still there is read on the next round.
+            if caption is None or caption in self.ignore_captions:
+                continue
+            self._answered.add(window)
             try:
                 text = self._reader.texts.get(timeout=5)
             except queue.Empty:
@@ -230,16 +236,18 @@ class BoxAnswerer:
 
 
 def run_answering(display, argv, env, answer, box_class="updater.exe", watch_classes=(),
-                  timeout=60):
+                  timeout=60, ignore_captions=(), during=None):
     """Runs argv (a Wine command) on the display and answers each box of box_class.
 
-    env must hold WINEDEBUG with +msgbox. Returns a RunResult with the boxes in the order
-    they were shown.
+    env must hold WINEDEBUG with +msgbox. Windows whose caption is in ignore_captions are not
+    boxes; during(display), when given, is called after each round. Returns a RunResult with
+    the boxes in the order they were shown.
     """
     env = {**env, "DISPLAY": display.display}
     process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    answerer = BoxAnswerer(display, process.stderr, answer, box_class, watch_classes)
+    answerer = BoxAnswerer(display, process.stderr, answer, box_class, watch_classes,
+                           ignore_captions)
     deadline = time.monotonic() + timeout
     timed_out = False
     while process.poll() is None:
@@ -248,6 +256,8 @@ def run_answering(display, argv, env, answer, box_class="updater.exe", watch_cla
             process.kill()
             break
         answerer.poll()
+        if during:
+            during(display)
         time.sleep(0.05)
     process.wait()
     answerer.poll()

@@ -13,6 +13,25 @@ Every answer closes its connection. The path picks the answer:
   /empty                      200, Content-Length 0
   /slow?size=N&chunk=K&delay=S  Content-Length N, sent K bytes at a time, S seconds apart
 
+Routes for interrupted transfers (those that answer a body honour "Range: bytes=N-" with a
+206 and "Content-Range: bytes N-(SIZE-1)/SIZE"; a range at or past SIZE gets a 416):
+
+  /throttle?size=N&rate=B     N pattern bytes at about B bytes per second (pieces every 0.1 s)
+  /drop?size=N&key=K&drops=D&how=H&range=R&rate=B
+                              the first D (default 1) requests for key K send half of what
+                              they were asked for and then close (H=close, default) or go
+                              silent until the client hangs up (H=stall); later requests for
+                              K answer in full. R=ignore answers every request with the whole
+                              body and a 200; R=total answers a range with a wrong total.
+                              B throttles as in /throttle (default: no limit).
+  /stall?size=N               the head with Content-Length N, then nothing until the client
+                              hangs up (at most 10 minutes)
+  /trickle?size=N&every=S     the head, then one byte every S seconds (default 25)
+
+FaultHttpServer.drops_served(key) tells how many requests for a key were cut.
+FaultHttpServer.bodies[key] = bytes makes /throttle and /drop with that key answer those bytes
+(size must then be their length), so that a real package can be cut and resumed.
+
 Every request head received is kept in FaultHttpServer.requests (the request line and a
 dict of the headers, names in lower case), so tests can check what the client sent.
 
@@ -20,6 +39,7 @@ Run alone: python3 fault_server.py --port 8080
 """
 
 import argparse
+import socket
 import socketserver
 import threading
 import time
@@ -50,6 +70,7 @@ class _Handler(socketserver.BaseRequestHandler):
         if head is None:
             return
         self.server.requests.append(head)
+        self.head = head
         url = urllib.parse.urlsplit(head.target)
         query = {k: v[-1] for k, v in urllib.parse.parse_qs(url.query).items()}
         try:
@@ -129,8 +150,89 @@ class _Handler(socketserver.BaseRequestHandler):
             for start in range(0, len(body), chunk):
                 time.sleep(delay)
                 self._send(body[start:start + chunk])
+        elif path == "/throttle":
+            self._ranged(size, float(query.get("rate", "1048576")), query)
+        elif path == "/drop":
+            self._drop(size, query)
+        elif path == "/stall":
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            self._hold()
+        elif path == "/trickle":
+            every = float(query.get("every", "25"))
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            for byte in pattern(size):
+                time.sleep(every)
+                self._send(bytes([byte]))
         else:
             self._head("HTTP/1.1 404 Not Found", [("Content-Length", 0)])
+
+    # --- interrupted transfers ---
+    def _range_start(self):
+        """The N of "Range: bytes=N-", or None without a range header of that form."""
+        value = self.head.headers.get("range", "")
+        if not value.startswith("bytes=") or not value.endswith("-"):
+            return None
+        number = value[len("bytes="):-1]
+        return int(number) if number.isdigit() else None
+
+    def _ranged(self, size, rate, query, cut=None, stall=False):
+        """Answers the body (or its requested rest) at the rate; after `cut` bytes stops."""
+        start = None if query.get("range") == "ignore" else self._range_start()
+        if start is not None and start >= size:
+            self._head("HTTP/1.1 416 Range Not Satisfiable",
+                       [("Content-Range", f"bytes */{size}"), ("Content-Length", 0)])
+            return
+        body = self.server.bodies.get(query.get("key", ""), pattern(size))
+        if start is None:
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            start = 0
+        else:
+            total = size + 1 if query.get("range") == "total" else size
+            self._head("HTTP/1.1 206 Partial Content",
+                       [("Content-Range", f"bytes {start}-{size - 1}/{total}"),
+                        ("Content-Length", size - start)])
+        rest = body[start:] if cut is None else body[start:start + cut]
+        self._pace(rest, rate)
+        if stall:
+            self._hold()
+
+    def _pace(self, data, rate):
+        if rate <= 0:
+            self._send(data)
+            return
+        piece = max(1, int(rate / 10))
+        for at in range(0, len(data), piece):
+            self._send(data[at:at + piece])
+            time.sleep(0.1)
+
+    def _drop(self, size, query):
+        key = query.get("key", "")
+        drops = int(query.get("drops", "1"))
+        rate = float(query.get("rate", "0"))
+        with self.server.lock:
+            served = self.server.drops.get(key, 0)
+            cut_now = served < drops
+            if cut_now:
+                self.server.drops[key] = served + 1
+        if not cut_now:
+            self._ranged(size, rate, query)
+            return
+        start = self._range_start() if query.get("range") != "ignore" else None
+        asked = size - (start or 0)
+        self._ranged(size, rate, query, cut=asked // 2, stall=query.get("how") == "stall")
+
+    def _hold(self):
+        """Says nothing until the client hangs up, at most 10 minutes."""
+        deadline = time.monotonic() + 600
+        self.request.settimeout(1)
+        while time.monotonic() < deadline:
+            try:
+                if not self.request.recv(4096):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
 
 
 class FaultHttpServer(socketserver.ThreadingTCPServer):
@@ -140,6 +242,13 @@ class FaultHttpServer(socketserver.ThreadingTCPServer):
     def __init__(self, port):
         super().__init__(("127.0.0.1", port), _Handler)
         self.requests = []
+        self.lock = threading.Lock()
+        self.drops = {}
+        self.bodies = {}
+
+    def drops_served(self, key):
+        with self.lock:
+            return self.drops.get(key, 0)
 
 
 def start_in_thread(port):

@@ -222,6 +222,11 @@ class FaultServer:
     def requests(self):
         return self._server.requests
 
+    @property
+    def bodies(self):
+        """key -> bytes that /throttle and /drop answer for that key (see fault_server.py)."""
+        return self._server.bodies
+
     def url(self, path):
         return f"http://127.0.0.1:{self.port}/{str(path).lstrip('/')}"
 

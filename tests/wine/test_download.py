@@ -9,6 +9,8 @@ import os
 import pathlib
 import shutil
 import sys
+import threading
+import time
 import unittest
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
@@ -54,10 +56,11 @@ class DownloadCase(unittest.TestCase):
         shutil.rmtree(self.out, ignore_errors=True)
         self.out.mkdir(parents=True)
 
-    def download(self, address, target):
+    def download(self, address, target, resume=False):
         """Runs download.exe; returns (exit code, reason text)."""
         local = target if isinstance(target, str) else PREFIX.windows_path(target)
-        result = PREFIX.run(OPTIONS.bin / "download.exe", [address, local], timeout=120)
+        flags = ["--resume"] if resume else []
+        result = PREFIX.run(OPTIONS.bin / "download.exe", flags + [address, local], timeout=180)
         return result.returncode, result.stderr.decode("utf-8", "replace").strip()
 
     def assertFails(self, address, reason, target=None):
@@ -156,6 +159,53 @@ class FromFaultServer(DownloadCase):
     def test_full_disk_fails(self):
         self.assertEqual(self.download(FAULTS.url("ok?size=100000"), r"Z:\dev\full"),
                          (1, WRITE_FAILED))
+
+
+class InterruptedLine(DownloadCase):
+    def test_dropped_line_is_resumed_or_fetched_again(self):
+        size = 3_000_000
+        half = f"bytes={size // 2}-"
+        cases = (  # route, resume, the Range of each request
+            ("drop?key=resume", True, [None, half]),
+            ("drop?key=whole", False, [None, None]),
+            ("drop?key=silent&how=stall", True, [None, half]),  # after the 30 s time-out
+            ("drop?key=total&range=total", True, [None, half, None]),
+            ("drop?key=ignored&range=ignore", True, [None, half]),
+        )
+        for route, resume, ranges in cases:
+            with self.subTest(route=route):
+                target = self.out / "f.bin"
+                self.assertEqual(
+                    self.download(FAULTS.url(f"{route}&size={size}"), target, resume), (0, ""))
+                self.assertEqual(target.read_bytes(), rig.pattern(size))
+                key = route.split("&")[0]
+                self.assertEqual(
+                    [r.headers.get("range") for r in FAULTS.requests if key + "&" in r.line],
+                    ranges)
+
+    def test_lines_that_stop_fail_within_the_time_limits(self):
+        # Run side by side: each takes about a minute.
+        cases = {  # route: (least, most seconds)
+            "stall?size=100000": (55, 70),  # a 30 s time-out, a retry, the 60 s rule
+            "trickle?size=100&every=25": (55, 90),  # the first read after 60 s sees the rule
+        }
+        results = {}
+
+        def run(route):
+            start = time.monotonic()
+            outcome = self.download(FAULTS.url(route), self.out / route[:5], resume=True)
+            results[route] = outcome, time.monotonic() - start
+
+        threads = [threading.Thread(target=run, args=(route,)) for route in cases]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        for route, (least, most) in cases.items():
+            with self.subTest(route=route):
+                outcome, seconds = results[route]
+                self.assertEqual(outcome, (1, CUT_SHORT))
+                self.assertTrue(least <= seconds <= most, f"{seconds:.1f} s")
 
 
 def main():

@@ -1,0 +1,98 @@
+// The body of one answer, read as it arrives: each read asks only for what is already there,
+// so it returns as soon as data came and the 60 s rule and a cancel never wait on a full
+// 64 KiB buffer.
+
+#include <algorithm>
+#include <vector>
+
+#include "net/http_downloader.h"
+
+namespace net {
+
+bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t from,
+                               const DownloadOptions& options) {
+    std::FILE* file = api.OpenPartFile(localPath, from);
+    if (!file) return Fail(DownloadError::CreateFileFailed);
+    const auto carryOn = [&](std::int64_t stored) {
+        return !options.progress || options.progress(stored, report.length);
+    };
+
+    std::vector<char> buffer(kChunkSize);
+    std::int64_t count = from;
+    DownloadError ended = DownloadError::None;
+    std::uint32_t systemError = 0;
+    bool cancelled = !carryOn(count);
+    while (!cancelled && count < report.length) {
+        if (stall->Stalled(api.NowMs())) {
+            ended = DownloadError::Stalled;
+            break;
+        }
+        KeepReceiveTimeoutWithinStall();
+        std::uint32_t available = 0;
+        std::uint32_t read = 0;
+        if (!api.QueryDataAvailable(requestHandle.Get(), available)) {
+            systemError = api.LastError();
+        } else if (available > 0) {
+            // Never more than announced: a server that sends on past its length is cut there.
+            const auto toRead = static_cast<std::uint32_t>(
+                std::min<std::int64_t>({available, kChunkSize, report.length - count}));
+            if (!api.ReadFile(requestHandle.Get(), buffer.data(), toRead, read)) {
+                systemError = api.LastError();
+                read = 0;
+            } else if (read > toRead) {
+                read = 0;
+            }
+        }
+        if (read == 0) {
+            // Nothing there: the connection closed, failed or timed out.
+            report.systemError = systemError;
+            ended = TimedOut() ? DownloadError::TimedOut : DownloadError::DownloadFailed;
+            break;
+        }
+        if (std::fwrite(buffer.data(), 1, read, file) != read) {
+            ended = DownloadError::WriteFailed;
+            break;
+        }
+        count += read;
+        stall->Arrived(api.NowMs(), read);
+        cancelled = !carryOn(count);
+    }
+    report.received = count;
+    // Buffered bytes reach the disk only here, so a full disk may first show at the close.
+    if (std::fclose(file) != 0 && ended != DownloadError::WriteFailed) {
+        ended = DownloadError::WriteFailed;
+    }
+
+    if (cancelled) return Cancel(localPath);
+    // A dropped line that has also gone a minute without a KiB is not worth another try.
+    if (ended != DownloadError::None && ended != DownloadError::WriteFailed &&
+        stall->Stalled(api.NowMs())) {
+        ended = DownloadError::Stalled;
+    }
+    if (ended == DownloadError::None) return true;
+    Fail(ended);
+    report.systemError = systemError;
+    return false;
+}
+
+std::uint32_t HttpDownloader::ReceiveTimeoutWithinStall() {
+    // A read that waits must give up no later than the 60 s rule would end the download.
+    const std::uint64_t now = api.NowMs();
+    const std::uint64_t left = stall->DeadlineMs() > now ? stall->DeadlineMs() - now : 1;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kTimeoutMs, left));
+}
+
+void HttpDownloader::KeepReceiveTimeoutWithinStall() {
+    // Windows applies a new receive timeout to the next read; Wine keeps the one of the send.
+    const std::uint32_t wanted = ReceiveTimeoutWithinStall();
+    if (wanted == receiveTimeout) return;
+    api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, wanted);
+    receiveTimeout = wanted;
+}
+
+bool HttpDownloader::Cancel(const std::u16string& localPath) {
+    api.RemoveFile(localPath);
+    return Fail(DownloadError::Cancelled);
+}
+
+}  // namespace net

@@ -1,0 +1,233 @@
+#include "win/progress_window.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/progress_pacer.h"
+
+namespace win {
+namespace {
+
+constexpr wchar_t kClassName[] = L"UpdaterProgress";
+// How long the loop sleeps at most between looks at the clock: well under one redraw.
+constexpr DWORD kLoopWaitMs = 30;
+// After a cancel, the worker gets this long to notice before the run goes on without it.
+constexpr DWORD kCancelGraceMs = 500;
+
+// What the run thread and the worker share; the worker holds it for as long as it runs, which
+// after a cancel can be longer than the run.
+struct Shared {
+    explicit Shared(app::Transfer transfer) : transfer(std::move(transfer)) {}
+    ~Shared() {
+        if (done) CloseHandle(done);
+    }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
+    const app::Transfer transfer;
+    std::atomic<std::int64_t> received{0};
+    std::atomic<std::int64_t> total{-1};
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> stored{false};
+    // Set once the transfer has returned; the window's loop wakes on it.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+bool RunTransfer(Shared& shared) {
+    try {
+        return shared.transfer([&shared](std::int64_t received, std::int64_t total) {
+            shared.received = received;
+            shared.total = total;
+            return !shared.cancelled.load();
+        });
+    } catch (...) {
+        return false;  // out of memory in the worker: a failed download, not a dead process
+    }
+}
+
+DWORD WINAPI Work(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<Shared>> owned(
+        static_cast<std::shared_ptr<Shared>*>(parameter));
+    Shared& shared = **owned;
+    shared.stored = RunTransfer(shared);
+    SetEvent(shared.done);
+    return 0;
+}
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* cancelled =
+        reinterpret_cast<std::atomic<bool>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // The button, Esc (through IsDialogMessage) and the close box all cancel; the loop closes
+    // the window.
+    if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+        if (cancelled) *cancelled = true;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterWindowClass() {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// The window and its controls; destroyed with this object, on the thread that made it.
+class ProgressWindow {
+  public:
+    ~ProgressWindow() {
+        Close();
+        if (font) DeleteObject(font);
+    }
+
+    HWND Handle() const { return window; }
+
+    void Close() {
+        if (window) DestroyWindow(window);
+        window = nullptr;
+    }
+
+    // Shown centred over the owner, or on the screen without one; no window when it fails.
+    void Create(HWND owner, std::atomic<bool>& cancelled) {
+        if (!RegisterWindowClass()) return;
+        constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        constexpr DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+        RECT frame{0, 0, kWidth, kHeight};
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+        RECT area{};
+        if (!owner || !GetWindowRect(owner, &area) || IsIconic(owner)) {
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        }
+        const int x = area.left + (area.right - area.left - width) / 2;
+        const int y = area.top + (area.bottom - area.top - height) / 2;
+        window = CreateWindowExW(exStyle, kClassName, L"正在更新", style, x, y, width, height,
+                                 owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+        // An owner that closed in the meantime: the window stands alone.
+        if (!window && owner) {
+            window = CreateWindowExW(exStyle, kClassName, L"正在更新", style, x, y, width, height,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        }
+        if (!window) return;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cancelled));
+
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+            font = CreateFontIndirectW(&metrics.lfMessageFont);
+        }
+        Child(L"STATIC", L"正在下载更新…", WS_VISIBLE | SS_LEFT, 16, 14, kWidth - 32, 20, 0);
+        bar = Child(PROGRESS_CLASSW, L"", WS_VISIBLE, 16, 40, kWidth - 32, 18, 0);
+        SendMessageW(bar, PBM_SETRANGE32, 0, app::kProgressBarRange);
+        sizeText = Child(L"STATIC", L"", WS_VISIBLE | SS_LEFT, 16, 66, kWidth - 32, 20, 0);
+        const HWND button = Child(L"BUTTON", L"取消", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                                  kWidth - 104, kHeight - 40, 88, 28, IDCANCEL);
+        ShowWindow(window, SW_SHOWNORMAL);
+        UpdateWindow(window);
+        SetFocus(button);
+    }
+
+    void Show(std::int64_t received, std::int64_t total) {
+        if (!window) return;
+        SendMessageW(bar, PBM_SETPOS, app::ProgressBarPosition(received, total), 0);
+        const std::u16string text = app::ProgressSizeText(received, total);
+        // Set only when it changed, so that a slow line does not make it flicker.
+        if (text != shownText) {
+            SetWindowTextW(sizeText, Wide(text));
+            shownText = text;
+        }
+    }
+
+  private:
+    static constexpr int kWidth = 360;
+    static constexpr int kHeight = 136;
+
+    HWND Child(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
+               int height, int id) {
+        const HWND child = CreateWindowExW(
+            0, className, text, WS_CHILD | style, x, y, width, height, window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+        if (child && font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return child;
+    }
+
+    HWND window = nullptr;
+    HWND bar = nullptr;
+    HWND sizeText = nullptr;
+    HFONT font = nullptr;
+    std::u16string shownText;
+};
+
+void PumpMessages(HWND window) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // The updater has no loop for a quit request to end, and one left queued would close
+        // the next box at once.
+        if (message.message == WM_QUIT) continue;
+        if (window && IsDialogMessageW(window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer) {
+    auto shared = std::make_shared<Shared>(transfer);
+    HANDLE thread = nullptr;
+    if (shared->done) {
+        auto* parameter = new std::shared_ptr<Shared>(shared);
+        thread = CreateThread(nullptr, 0, Work, parameter, 0, nullptr);
+        if (!thread) delete parameter;
+    }
+    // No thread: the download still runs, on this thread and without a window.
+    if (!thread) return RunTransfer(*shared) ? app::TransferEnd::Done : app::TransferEnd::Failed;
+    CloseHandle(thread);
+
+    app::ProgressPacer pacer(GetTickCount64());
+    ProgressWindow window;
+    for (;;) {
+        if (shared->cancelled) {
+            window.Close();
+            // A worker whose read returns soon stops cleanly; one blocked in a read is left to
+            // the end of the process.
+            WaitForSingleObject(shared->done, kCancelGraceMs);
+            return app::TransferEnd::Cancelled;
+        }
+        if (WaitForSingleObject(shared->done, 0) == WAIT_OBJECT_0) {
+            return shared->stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
+        }
+        switch (pacer.Next(GetTickCount64())) {
+            case app::ProgressPacer::Step::Show:
+                window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)),
+                              shared->cancelled);
+                [[fallthrough]];
+            case app::ProgressPacer::Step::Update:
+                window.Show(shared->received, shared->total);
+                break;
+            case app::ProgressPacer::Step::Wait:
+                break;
+        }
+        MsgWaitForMultipleObjectsEx(1, &shared->done, kLoopWaitMs, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        PumpMessages(window.Handle());
+    }
+}
+
+}  // namespace win
