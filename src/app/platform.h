@@ -38,8 +38,6 @@ class Platform {
                                const std::u16string& caption, std::uint32_t flags) = 0;
     // IsWindow(window): whether the handle still names a window.
     virtual bool WindowExists(std::int32_t window) = 0;
-    // SendMessageW(window, message, 0, 0); the result is of no interest.
-    virtual void SendToWindow(std::int32_t window, std::uint32_t message) = 0;
     // Sleep(milliseconds)
     virtual void Pause(std::uint32_t milliseconds) = 0;
     // GetTempPathW, whole; empty when the system gives none.
@@ -48,10 +46,6 @@ class Platform {
     virtual std::u16string ModulePath() = 0;
     // Calendar time in seconds since 1970-01-01 UTC.
     virtual std::int64_t NowSeconds() = 0;
-    // CreateProcessW(application, commandLine) hidden, then waits until that process has
-    // ended; false when it could not be created.
-    virtual bool RunHiddenAndWait(const std::u16string& application,
-                                  const std::u16string& commandLine) = 0;
     // ShellExecuteW(no owner, "open", file, no parameters, no folder, SW_SHOW)
     virtual void OpenWithShell(const std::u16string& file) = 0;
     // The download seam the run's downloaders use.

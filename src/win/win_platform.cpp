@@ -53,10 +53,6 @@ bool WinPlatform::WindowExists(std::int32_t window) {
     return IsWindow(ToWindow(window)) != FALSE;
 }
 
-void WinPlatform::SendToWindow(std::int32_t window, std::uint32_t message) {
-    SendMessageW(ToWindow(window), message, 0, 0);
-}
-
 void WinPlatform::Pause(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
@@ -88,27 +84,6 @@ std::u16string WinPlatform::ModulePath() {
 
 std::int64_t WinPlatform::NowSeconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
-}
-
-bool WinPlatform::RunHiddenAndWait(const std::u16string& application,
-                                   const std::u16string& commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    // CreateProcessW may write into its command line, so it gets a copy of its own.
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    if (!CreateProcessW(Wide(application), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        return false;
-    }
-    // The process, not its first thread: other threads may still be writing files.
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
 }
 
 void WinPlatform::OpenWithShell(const std::u16string& file) {

@@ -14,13 +14,10 @@ class WinPlatform final : public app::Platform {
     int ShowMessageBox(std::int32_t owner, const std::u16string& text,
                        const std::u16string& caption, std::uint32_t flags) override;
     bool WindowExists(std::int32_t window) override;
-    void SendToWindow(std::int32_t window, std::uint32_t message) override;
     void Pause(std::uint32_t milliseconds) override;
     std::u16string TempPath() override;
     std::u16string ModulePath() override;
     std::int64_t NowSeconds() override;
-    bool RunHiddenAndWait(const std::u16string& application,
-                          const std::u16string& commandLine) override;
     void OpenWithShell(const std::u16string& file) override;
     net::NetApi& Net() override { return net; }
     app::RunLog& Log() override { return log; }

@@ -33,20 +33,12 @@ class FakePlatform final : public app::Platform {
         return answer;
     }
     bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
-    void SendToWindow(std::int32_t window, std::uint32_t message) override {
-        log.push_back("send " + std::to_string(window) + " " + std::to_string(message));
-    }
     void Pause(std::uint32_t milliseconds) override {
         log.push_back("pause " + std::to_string(milliseconds));
     }
     std::u16string TempPath() override { return tempPath; }
     std::u16string ModulePath() override { return modulePath; }
     std::int64_t NowSeconds() override { return now; }
-    bool RunHiddenAndWait(const std::u16string& application,
-                          const std::u16string& commandLine) override {
-        log.push_back("run " + Utf8(application) + " | " + Utf8(commandLine));
-        return archiverStarts;
-    }
     void OpenWithShell(const std::u16string& file) override { log.push_back("open " + Utf8(file)); }
     net::NetApi& Net() override { return net; }
     app::RunLog& Log() override { return runLog; }
@@ -66,7 +58,7 @@ class FakePlatform final : public app::Platform {
     }
     app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
                                        std::uint32_t) override {
-        SendToWindow(window, message);
+        log.push_back("send " + std::to_string(window) + " " + std::to_string(message));
         return {true, 0};
     }
     app::HiddenRun RunHiddenWithin(const std::u16string& application,
@@ -158,7 +150,6 @@ class FakePlatform final : public app::Platform {
     std::u16string tempPath;  // the fake's folder, which the markup reader sees as well
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;
-    bool archiverStarts = true;
     std::int32_t goneWindow = -1;        // a handle that names no window any more
     app::Sha256Digest fileDigest{0xab};  // of every file that exists
     bool signatureHolds = true;

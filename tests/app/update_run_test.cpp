@@ -47,7 +47,6 @@ TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
-        platform.archiverStarts = false;
         platform.answer = c.answer;
         const std::u16string name(c.name.begin(), c.name.end());
         if (c.name != "gone.7z") platform.net.bodies[u"srv/" + name] = "package bytes";
