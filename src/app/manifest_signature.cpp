@@ -20,7 +20,11 @@ bool Refuse(Platform& platform, std::u16string_view reason) {
 
 bool ManifestIsTrusted(Platform& platform, UpdateContext& context,
                        const std::u16string& manifestPath) {
-    const std::u16string keyPath = GetAppFolder(platform) + u"\\" + std::u16string(kKeyFileName);
+    // Without its own folder the updater cannot tell whether a key lies beside it: taking the
+    // manifest unchecked then would let a failed system call switch the check off.
+    const std::u16string appFolder = GetAppFolder(platform);
+    if (appFolder.empty()) return Refuse(platform, u"the updater's own folder is unknown");
+    const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
     if (!platform.Net().PathExists(keyPath)) {
         platform.Log().Write(u"no update-key.pem beside the updater: the manifest is not checked");
         return true;

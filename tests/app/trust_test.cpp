@@ -180,6 +180,13 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
             EXPECT_EQ(over.log.back(), "box 920 更新失败，请稍后重试 出错了： 16");
             EXPECT_FALSE(std::filesystem::exists(
                 over.net.Linux(over.tempPath + u"UpdateTemp1700000000\\update.xml")));
+            // Nor is a manifest taken when the updater cannot tell whether a key lies beside it.
+            apptest::FakePlatform lost;
+            lost.modulePath.clear();
+            lost.net.bodies = platform.net.bodies;
+            app::UpdateContext unknown;
+            app::RunAndReport(u"2.2#920#http://srv/update.xml", unknown, lost);
+            EXPECT_EQ(lost.log.back(), "box 920 更新失败，请稍后重试 出错了： 16");
         }
     }
 }
