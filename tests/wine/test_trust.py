@@ -117,13 +117,7 @@ def setUpModule():
 
 
 def tearDownModule():
-    for name in ("fault", "untrusted", "nginx"):
-        if name in ENV:
-            ENV[name].__exit__(None, None, None)
-    if "display" in ENV:
-        ENV["display"].stop()
-    if "prefix" in ENV:
-        ENV["prefix"].wineserver_kill()
+    e2e.tearDownModule(("fault", "untrusted", "nginx"))
     if ENV.get("ca_added"):
         CA_IN_STORE.unlink(missing_ok=True)
         subprocess.run(["update-ca-certificates", "--fresh"], check=True, capture_output=True)

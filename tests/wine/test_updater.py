@@ -91,8 +91,8 @@ def setUpModule():
                last_second=0)
 
 
-def tearDownModule():
-    for name in ("fault", "nginx"):
+def tearDownModule(servers=("fault", "nginx")):
+    for name in servers:
         if name in ENV:
             ENV[name].__exit__(None, None, None)
     if "display" in ENV:
