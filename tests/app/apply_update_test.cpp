@@ -10,38 +10,24 @@
 namespace {
 
 using State = app::HiddenRun::State;
+using Wait = app::WaitResult;
 
 TEST(ApplyUpdate, OnlyACleanUnpackAndSwapChangeTheFolderAndEveryFailureIsReported) {
     const struct {
         const char* what;
-        app::HiddenRun archiver;
+        State archiver;
+        std::uint32_t exitCode;
         bool appInUse;
-        app::WaitResult host;
+        Wait host;
         bool applied;
     } cases[] = {
-        {"archiver missing", {State::NotStarted, 0, 2}, false, app::WaitResult::Ended, false},
-        {"archiver ended at the limit",
-         {State::TimedOut, 0, 0},
-         false,
-         app::WaitResult::Ended,
-         false},
-        {"damaged or encrypted archive",
-         {State::Ended, 2, 0},
-         false,
-         app::WaitResult::Ended,
-         false},
-        {"archiver warnings", {State::Ended, 1, 0}, false, app::WaitResult::Ended, false},
-        {"host still holds its program",
-         {State::Ended, 0, 0},
-         true,
-         app::WaitResult::StillRunning,
-         false},
-        {"host gone in time", {State::Ended, 0, 0}, false, app::WaitResult::Ended, true},
-        {"host wait failed, files free",
-         {State::Ended, 0, 0},
-         false,
-         app::WaitResult::Failed,
-         true},
+        {"archiver missing", State::NotStarted, 0, false, Wait::Ended, false},
+        {"archiver ended at the limit", State::TimedOut, 0, false, Wait::Ended, false},
+        {"damaged or encrypted archive", State::Ended, 2, false, Wait::Ended, false},
+        {"archiver warnings", State::Ended, 1, false, Wait::Ended, false},
+        {"host still holds its program", State::Ended, 0, true, Wait::StillRunning, false},
+        {"host gone in time", State::Ended, 0, false, Wait::Ended, true},
+        {"host wait failed, files free", State::Ended, 0, false, Wait::Failed, true},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
@@ -52,7 +38,7 @@ TEST(ApplyUpdate, OnlyACleanUnpackAndSwapChangeTheFolderAndEveryFailureIsReporte
         files.AddFile(u"C:\\App\\user.ini", "mine");
         if (c.appInUse) files.inUse[u"C:\\App\\App.exe"] = 1000;
         const auto before = files.Under(u"C:\\App");
-        platform.archiverRun = c.archiver;
+        platform.archiverRun = {c.archiver, c.exitCode, 2};
         platform.hostWait = c.host;
         platform.unpack = [&files] {
             files.AddFile(u"T:\\work\\stage\\App.exe", "new");
