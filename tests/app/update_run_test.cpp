@@ -64,13 +64,11 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .steps = {u"outcome: installer started"}},
         {.what = "archive",
          .seen = get + kAsk + fetch + "; told; open C:\\App\\App.exe",
-         .steps = {u"updater 1.0.0.0, launch string: 2.2#920#http://srv/update.xml",
-                   u"work folder ", u"manifest http://srv/update.xml: HTTP 200, length ",
-                   u"retries 0, ", u"manifest offers version 2.4",
-                   u"manifest verdict: archive package",
+         .steps = {u"launch string: 2.2#920#http://srv/update.xml",
+                   u"manifest http://srv/update.xml: HTTP 200, length ",
                    u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
                    u"package http://srv/app.7z: HTTP 200, length 13, received 13",
-                   u"package deleted", u"outcome: archive applied"}},
+                   u"outcome: archive applied"}},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
