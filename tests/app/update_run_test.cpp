@@ -1,5 +1,7 @@
 // Whole runs: what the user is asked and told, what is fetched, whether the host hears of the
-// package before anything starts, what stays in the work folder, and the steps update.log names.
+// package before anything starts, whether the archive is applied (only after a clean unpack;
+// a host that does not end in time or cannot be waited for is no reason to stop), what stays in
+// the work folder, and the steps update.log names.
 
 #include <gtest/gtest.h>
 
@@ -9,15 +11,22 @@ namespace {
 
 using apptest::kAsk;
 using apptest::kFail;
+using State = app::HiddenRun::State;
 
 TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
     const std::string get = "GET srv/update.xml; ", fetch = "; GET srv/app.7z";
+    const std::string applied = get + kAsk + fetch + "; told; unpack; open C:\\App\\App.exe";
+    const std::string notApplied =
+        get + kAsk + fetch + "; told; unpack; " + kFail + "; open C:\\App\\App.exe; package left";
     const struct {
         const char* what;
         std::u16string launch = u"2.2#920#http://srv/update.xml";
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
         int answer = app::kAnswerYes;
-        bool cancel = false, otherUpdater = false;
+        bool cancel = false, otherUpdater = false, appInUse = false;
+        State archiver = State::Ended;
+        std::uint32_t exitCode = 0;
+        app::WaitResult host = app::WaitResult::Ended;
         std::string seen;
         std::vector<std::u16string> steps = {};  // pieces of update.log's lines, in order
     } cases[] = {
@@ -63,12 +72,29 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
              get + kAsk + "; GET srv/pkg\\Setup.exe; told; open %W%pkg\\Setup.exe; package left",
          .steps = {u"outcome: installer started"}},
         {.what = "archive",
-         .seen = get + kAsk + fetch + "; told; open C:\\App\\App.exe",
+         .seen = applied,
          .steps = {u"launch string: 2.2#920#http://srv/update.xml",
                    u"manifest http://srv/update.xml: HTTP 200, length ",
                    u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
                    u"package http://srv/app.7z: HTTP 200, length 13, received 13",
+                   u"\\app.7z\" -o\"", u"\\stage\\\" -aoa -y", u"package deleted",
                    u"outcome: archive applied"}},
+        {.what = "host did not end in time",
+         .host = app::WaitResult::StillRunning,
+         .seen = applied},
+        {.what = "host wait failed", .host = app::WaitResult::Failed, .seen = applied},
+        {.what = "archiver missing",
+         .archiver = State::NotStarted,
+         .seen = notApplied,
+         .steps = {u"the archiver did not start, error 2"}},
+        {.what = "archiver ended at the limit",
+         .archiver = State::TimedOut,
+         .seen = notApplied,
+         .steps = {u"the archiver was ended after 600000 ms"}},
+        // The swap fails and is rolled back: the application folder stays as it was.
+        {.what = "application in use", .appInUse = true, .seen = notApplied},
+        // 7-Zip's warnings, such as files it could not write, are no success either.
+        {.what = "archiver warnings", .exitCode = 1, .seen = notApplied},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
@@ -76,10 +102,23 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         platform.answer = c.answer;
         platform.cancelTransfer = c.cancel;
         platform.otherUpdaterRuns = c.otherUpdater;
+        platform.archiverRun = {c.archiver, c.exitCode, 2};
+        platform.hostWait = c.host;
+        if (c.appInUse) {
+            platform.files.AddFile(u"C:\\App\\App.exe", "old");
+            platform.files.inUse[u"C:\\App\\App.exe"] = 1000;
+            platform.unpack = [&] {
+                platform.files.AddFile(platform.tempPath + u"UpdateTemp1700000000\\stage\\App.exe",
+                                       "new");
+            };
+        }
         platform.net.bodies[u"srv/update.xml"] = c.manifest;
         const std::u16string package(c.package.begin(), c.package.end());
         if (!package.empty()) platform.net.bodies[u"srv/" + package] = "package bytes";
         EXPECT_EQ(apptest::RunWhole(platform, c.launch), c.seen) << c.what;
+        // A hung archiver is ended after ten minutes.
+        const bool unpacked = c.seen.find("unpack") != std::string::npos;
+        EXPECT_EQ(platform.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
         auto at = platform.runLog.lines.begin();
         for (const std::u16string& step : c.steps) {
             at = std::find_if(at, platform.runLog.lines.end(), [&](const std::u16string& line) {

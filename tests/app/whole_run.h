@@ -25,8 +25,8 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 }
 
 // In order: each box, each address fetched ("GET ..."), "told" when the host window was sent
-// 0x467, what was started ("open ...", %W% for the work folder); then "package left" when the
-// package is still in the work folder.
+// 0x467, "unpack" when the archiver was run, what was started ("open ...", %W% for the work
+// folder); then "package left" when the package is still in the work folder.
 inline std::string RunWhole(FakePlatform& platform,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
     app::UpdateContext context;
@@ -36,6 +36,8 @@ inline std::string RunWhole(FakePlatform& platform,
     for (std::string line : platform.log) {
         if (line.starts_with("send ")) {
             line = "told";
+        } else if (line.starts_with("run ")) {
+            line = "unpack";
         } else if (!line.starts_with("box ") && !line.starts_with("GET ") &&
                    !line.starts_with("open ")) {
             continue;
