@@ -69,23 +69,8 @@ class FakeFileSystem final : public app::FileSystem {
         nodes.merge(moved);
         return 0;
     }
-    std::uint32_t RemoveFile(const std::u16string& path) override {
-        if (const std::uint32_t error = Step(path)) return error;
-        const auto found = nodes.find(Key(path));
-        if (found == nodes.end()) return kFileNotFound;
-        if (found->second.folder) return app::kErrorAccessDenied;
-        nodes.erase(found);
-        return 0;
-    }
-    std::uint32_t RemoveFolder(const std::u16string& path) override {
-        if (const std::uint32_t error = Step(path)) return error;
-        const auto found = nodes.find(Key(path));
-        if (found == nodes.end()) return kFileNotFound;
-        if (!found->second.folder) return kDirectoryName;
-        if (!Under(path).empty()) return kDirNotEmpty;
-        nodes.erase(found);
-        return 0;
-    }
+    std::uint32_t RemoveFile(const std::u16string& path) override { return Remove(path, false); }
+    std::uint32_t RemoveFolder(const std::u16string& path) override { return Remove(path, true); }
     std::uint32_t ListTree(const std::u16string& root,
                            std::vector<app::TreeEntry>& entries) override {
         entries.clear();
@@ -106,6 +91,16 @@ class FakeFileSystem final : public app::FileSystem {
                                    kDirNotEmpty = 145, kDiskFull = 112;
 
   private:
+    std::uint32_t Remove(const std::u16string& path, bool folder) {
+        if (const std::uint32_t error = Step(path)) return error;
+        const auto found = nodes.find(Key(path));
+        if (found == nodes.end()) return kFileNotFound;
+        if (found->second.folder != folder)
+            return folder ? kDirectoryName : app::kErrorAccessDenied;
+        if (folder && !Under(path).empty()) return kDirNotEmpty;
+        nodes.erase(found);
+        return 0;
+    }
     static std::u16string Key(std::u16string path) {
         while (path.ends_with(u'\\')) path.pop_back();
         return path;

@@ -10,24 +10,29 @@
 
 namespace {
 
-TEST(WorkFolder, IsTempUpdateTempRunNumberAndBackslash) {
+TEST(Folders, WorkFolderIsTempUpdateTempAndTheLow32BitsOfTheClockAppFolderThatOfTheModule) {
     const std::u16string longTemp = u"C:\\" + std::u16string(300, u'x') + u"\\";
     const struct {
         std::u16string temp;
         std::int64_t now;
-        std::u16string folder;
+        std::u16string folder, module, app;
     } cases[] = {
-        {u"C:\\Temp\\", 0, u"C:\\Temp\\UpdateTemp0\\"},
-        {u"C:\\Temp\\", 0xFFFFFFFFLL, u"C:\\Temp\\UpdateTemp4294967295\\"},
-        {u"C:\\Temp\\", 0x100000007LL, u"C:\\Temp\\UpdateTemp7\\"},  // low 32 bits only
-        {u"", 42, u"UpdateTemp42\\"},                                // no temp folder: relative
-        {longTemp, 5, longTemp + u"UpdateTemp5\\"},                  // never cut at 260
+        {u"C:\\Temp\\", 0xFFFFFFFFLL, u"C:\\Temp\\UpdateTemp4294967295\\", u"C:\\updater.exe",
+         u"C:"},
+        {u"C:\\Temp\\", 0x100000007LL, u"C:\\Temp\\UpdateTemp7\\", u"updater.exe", u"updater.exe"},
+        // No temp folder: relative.
+        {u"", 42, u"UpdateTemp42\\", u"C:\\App\\updater.exe", u"C:\\App"},
+        // Never cut at 260.
+        {longTemp, 5, longTemp + u"UpdateTemp5\\", longTemp + u"updater.exe",
+         longTemp.substr(0, 303)},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
         platform.tempPath = c.temp;
         platform.now = c.now;
+        platform.modulePath = c.module;
         EXPECT_EQ(app::MakeWorkFolder(platform), c.folder);
+        EXPECT_EQ(app::GetAppFolder(platform), c.app);
     }
 }
 
@@ -42,17 +47,14 @@ TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
         {u"UpdateTemp3", now - week},  // exactly a week: kept
         {u"UpdateTemp4", now + 3600},  // in the future: kept
         {u"UpdateTemp5", 0},           // cannot be removed: skipped, the rest go on
-        {u"UpdateTemp", 0},
-        {u"UpdateTempX", 0},
-        {u"UpdateTemp1x", 0},
-        {u"UpdateTemp1-", 0},
-        {u"UpdateTemp-1", 0},
-        {u"UpdateTemp1-2-3", 0},
-        {u"updatetemp7", 0},
-        {u"UpdateTemp 8", 0},
-        {u"UpdateTemp\\..\\9", 0},
         {u"UpdateTemp6", 1},
     };
+    // Not ours, however old.
+    for (const char16_t* name :
+         {u"UpdateTemp", u"UpdateTempX", u"UpdateTemp1x", u"UpdateTemp1-", u"UpdateTemp-1",
+          u"UpdateTemp1-2-3", u"updatetemp7", u"UpdateTemp 8", u"UpdateTemp\\..\\9"}) {
+        platform.workFolders.push_back({name, 0});
+    }
     platform.stuckFolders = {u"C:\\T\\UpdateTemp5"};
     app::RemoveOldWorkFolders(platform);
     EXPECT_EQ(platform.removedFolders,
@@ -91,20 +93,6 @@ TEST(RunLockName, OneNameForEverySpellingOfAFolder) {
           std::u16string(), longFolder}) {
         EXPECT_NE(app::RunLockName(other), name);
         EXPECT_EQ(app::RunLockName(other).size(), name.size());
-    }
-}
-
-TEST(GetAppFolder, DropsTheLastComponentAndItsBackslash) {
-    const std::u16string longFolder = u"C:\\" + std::u16string(400, u'd');
-    const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"C:\\updater.exe", u"C:"},
-        {u"updater.exe", u"updater.exe"},
-        {longFolder + u"\\updater.exe", longFolder},
-    };
-    for (const auto& [module, folder] : cases) {
-        apptest::FakePlatform platform;
-        platform.modulePath = module;
-        EXPECT_EQ(app::GetAppFolder(platform), folder);
     }
 }
 

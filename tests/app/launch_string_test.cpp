@@ -56,8 +56,6 @@ TEST(ReadDecimalPrefix, ReadsTheLongestDecimalPrefixWithAPoint) {
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(app::ReadDecimalPrefix(text), value) << Utf8(text);
     }
-    // Correctly rounded: the version step is compared in double precision.
-    EXPECT_EQ(app::ReadDecimalPrefix(u"1.3") - app::ReadDecimalPrefix(u"1.0"), 1.3 - 1.0);
 }
 
 TEST(ReadInt32Prefix, ReadsDecimalDigitsClampedTo32Bits) {

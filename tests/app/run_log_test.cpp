@@ -1,10 +1,8 @@
-// update.log: the line format, lines kept until the work folder exists, failed writes, and a
-// whole run's steps.
+// update.log: the line format, lines kept until the work folder exists, and failed writes.
 
 #include <gtest/gtest.h>
 
 #include "app/file_run_log.h"
-#include "app/update_run.h"
 #include "fake_platform.h"
 
 namespace {
@@ -47,62 +45,6 @@ TEST(FileRunLog, KeepsEarlyLinesAndRetriesAFailedWriteWithoutLosingLines) {
     EXPECT_EQ(file,
               "2026-01-02 03:04:05.006 before\r\n2026-01-02 03:04:05.006 lost?\r\n"
               "2026-01-02 03:04:05.006 after\r\n");
-}
-
-// The steps a run writes, in order, each found by a piece of its line.
-TEST(RunLog, NamesEachStepOfARun) {
-    const std::string manifest =
-        "<config><update version=\"2.4\" type=\"0\" run=\"App.exe\"/><UpdateExe><item "
-        "name=\"app.7z\" url=\"http://srv/app.7z\"/></UpdateExe></config>";
-    const struct {
-        std::string what, body;
-        int answer;
-        bool cancel;
-        std::vector<std::u16string> steps;
-    } cases[] = {
-        {"applied",
-         manifest,
-         6,
-         false,
-         {u"updater 1.0.0.0, launch string: 2.2#920#http://srv/update.xml", u"work folder ",
-          u"manifest http://srv/update.xml: HTTP 200, length ", u"retries 0, ",
-          u"manifest offers version 2.4", u"manifest verdict: archive package",
-          u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
-          u"package http://srv/app.7z: HTTP 200, length 3, received 3", u"package deleted",
-          u"outcome: archive applied"}},
-        {"declined", manifest, 7, false, {u"answer 7 (not Yes)", u"outcome: declined"}},
-        {"cancelled",
-         manifest,
-         6,
-         true,
-         {u"package download cancelled by the user; partial package deleted",
-          u"outcome: cancelled, nothing applied"}},
-        {"unreadable", "<config><update", 6, false, {u"manifest unreadable: ", u"outcome: failed"}},
-        {"missing",
-         "",
-         6,
-         false,
-         {u"manifest http://srv/update.xml: HTTP 404, length -1, received 0, retries 0",
-          u"failed: NotFound", u"outcome: failed"}},
-    };
-    for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        if (!c.body.empty()) platform.net.bodies[u"srv/update.xml"] = c.body;
-        platform.net.bodies[u"srv/app.7z"] = "7z!";
-        platform.answer = c.answer;
-        platform.cancelTransfer = c.cancel;
-        platform.ArchiverSucceeds();
-        app::UpdateContext context;
-        app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);
-        const auto& lines = platform.runLog.lines;
-        auto at = lines.begin();
-        for (const std::u16string& step : c.steps) {
-            at = std::find_if(at, lines.end(), [&](const std::u16string& line) {
-                return line.find(step) != std::u16string::npos;
-            });
-            ASSERT_NE(at, lines.end()) << c.what << ": " << apptest::Utf8(step);
-        }
-    }
 }
 
 }  // namespace

@@ -13,47 +13,40 @@ using Tree = apptest::FakeFileSystem::Tree;
 
 const app::SwapFolders kFolders{u"T:\\work\\stage\\", u"C:\\App\\", u"C:\\App\\UpdateBackup1\\"};
 
+// Adds each "path\" as a folder and each "path=content" as a file under root.
+void Add(apptest::FakeFileSystem& files, const std::u16string& root,
+         std::initializer_list<std::u16string> entries) {
+    for (const std::u16string& entry : entries) {
+        const std::size_t is = entry.find(u'=');
+        if (is == std::u16string::npos) files.AddFolder(root + entry);
+        if (is != std::u16string::npos) {
+            files.AddFile(root + entry.substr(0, is), apptest::Utf8(entry.substr(is + 1)));
+        }
+    }
+}
+
 // An application folder with files the update replaces, leaves alone and turns into folders,
 // and an update that adds nested folders.
 void Prepare(apptest::FakeFileSystem& files) {
-    for (const char16_t* folder :
-         {u"T:\\work", u"T:\\work\\stage", u"C:\\App", u"C:\\App\\lib", u"C:\\App\\lib\\keep"}) {
-        files.AddFolder(folder);
-    }
-    files.AddFile(u"C:\\App\\App.exe", "old exe");
-    files.AddFile(u"C:\\App\\data.txt", "old data");
-    files.AddFile(u"C:\\App\\user.ini", "settings");
-    files.AddFile(u"C:\\App\\lib\\a.dll", "old a");
-    files.AddFile(u"C:\\App\\lib\\keep\\k.txt", "kept");
-    files.AddFile(u"C:\\App\\notes", "a file where the update has a folder");
-    for (const char16_t* folder : {u"lib", u"docs", u"notes", u"plugins", u"plugins\\x"}) {
-        files.AddFolder(kFolders.stage + folder);
-    }
-    files.AddFile(kFolders.stage + u"App.exe", "new exe");
-    files.AddFile(kFolders.stage + u"data.txt", "new data");
-    files.AddFile(kFolders.stage + u"lib\\a.dll", "new a");
-    files.AddFile(kFolders.stage + u"lib\\b.dll", "new b");
-    files.AddFile(kFolders.stage + u"docs\\readme.txt", "readme");
-    files.AddFile(kFolders.stage + u"notes\\1.txt", "note");
-    files.AddFile(kFolders.stage + u"plugins\\x\\y.txt", "y");
+    Add(files, u"", {u"T:\\work\\", kFolders.stage});
+    Add(files, kFolders.target,
+        {u"", u"lib\\", u"lib\\keep\\", u"App.exe=old exe", u"data.txt=old data",
+         u"user.ini=settings", u"lib\\a.dll=old a", u"lib\\keep\\k.txt=kept",
+         u"notes=a file where the update has a folder"});
+    Add(files, kFolders.stage,
+        {u"lib\\", u"docs\\", u"notes\\", u"plugins\\", u"plugins\\x\\", u"App.exe=new exe",
+         u"data.txt=new data", u"lib\\a.dll=new a", u"lib\\b.dll=new b", u"docs\\readme.txt=readme",
+         u"notes\\1.txt=note", u"plugins\\x\\y.txt=y"});
 }
 
 Tree Updated() {
-    return {{u"App.exe", {false, "new exe"}},
-            {u"data.txt", {false, "new data"}},
-            {u"user.ini", {false, "settings"}},
-            {u"lib", {true, ""}},
-            {u"lib\\a.dll", {false, "new a"}},
-            {u"lib\\b.dll", {false, "new b"}},
-            {u"lib\\keep", {true, ""}},
-            {u"lib\\keep\\k.txt", {false, "kept"}},
-            {u"docs", {true, ""}},
-            {u"docs\\readme.txt", {false, "readme"}},
-            {u"notes", {true, ""}},
-            {u"notes\\1.txt", {false, "note"}},
-            {u"plugins", {true, ""}},
-            {u"plugins\\x", {true, ""}},
-            {u"plugins\\x\\y.txt", {false, "y"}}};
+    apptest::FakeFileSystem files;
+    Add(files, u"A\\",
+        {u"App.exe=new exe", u"data.txt=new data", u"user.ini=settings", u"lib\\",
+         u"lib\\a.dll=new a", u"lib\\b.dll=new b", u"lib\\keep\\", u"lib\\keep\\k.txt=kept",
+         u"docs\\", u"docs\\readme.txt=readme", u"notes\\", u"notes\\1.txt=note", u"plugins\\",
+         u"plugins\\x\\", u"plugins\\x\\y.txt=y"});
+    return files.Under(u"A");
 }
 
 TEST(SwapInStagedTree, AnyOneFailingCallLeavesTheFolderWhollyNewOrAsItWas) {

@@ -6,8 +6,7 @@
 #include <fstream>
 
 #include "app/trust_encoding.h"
-#include "app/update_run.h"
-#include "fake_platform.h"
+#include "whole_run.h"
 
 namespace {
 
@@ -25,15 +24,13 @@ std::string Base64(const std::string& bytes) {
     static const char kDigits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t bits = static_cast<std::uint8_t>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) bits |= static_cast<std::uint8_t>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size()) bits |= static_cast<std::uint8_t>(bytes[i + 2]);
-        for (std::size_t k = 0; k < 4; ++k) {
-            out += i + k <= bytes.size() + (k == 0) ? kDigits[(bits >> (18 - 6 * k)) & 63] : '=';
-        }
+    std::uint32_t bits = 0, count = 0;
+    for (const char byte : bytes) {
+        bits = bits << 8 | static_cast<std::uint8_t>(byte);
+        for (count += 8; count >= 6;) out += kDigits[(bits >> (count -= 6)) & 63];
     }
-    return out;
+    if (count > 0) out += kDigits[(bits << (6 - count)) & 63];
+    return out + std::string((4 - out.size() % 4) % 4, '=');
 }
 
 std::string Pem(const std::string& base64) {
@@ -112,82 +109,54 @@ TEST(ReadSha256Text, TakesExactly64HexDigits) {
 }
 
 // Whole runs: what was fetched, whether the host heard of the package, and what was applied.
+// A refused package is deleted; the host never hears of it.
 TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
     const std::string digest = std::string("ab") + std::string(62, '0');  // the fake's digest
     const std::string key = Pem(Base64(kKeyPrefix + kPoint));
     const std::string sig = Hex("3006020101020101"), noSig;
+    const std::string get = "GET srv/update.xml; ", signature = get + "GET srv/update.xml.sig; ";
+    const std::string fail = apptest::kFail, fetch = apptest::kAsk + "; GET srv/app.7z; ";
+    const std::string applied = fetch + "told; unpack; open C:\\App\\App.exe";
     const struct {
         std::string what, keyFile, sha256;  // empty: no key file, no sha256 attribute
         std::string signature;              // served as update.xml.sig unless empty
         bool signatureHolds;
-        std::string fetched;  // GET lines after the manifest's
-        bool applied;
+        std::string seen;
     } cases[] = {
-        {"unsigned, no digest", "", "", noSig, true, "srv/app.7z", true},
-        {"unsigned, digest in capitals", "", "AB" + digest.substr(2), noSig, true, "srv/app.7z",
-         true},
-        {"unsigned, wrong digest", "", std::string(64, 'c'), noSig, true, "srv/app.7z", false},
-        {"unsigned, malformed digest", "", digest.substr(1), noSig, true, "", false},
-        {"signed", key, digest, sig, true, "srv/update.xml.sig srv/app.7z", true},
-        {"signed, bad signature", key, digest, sig, false, "srv/update.xml.sig", false},
-        {"signed, no signature", key, digest, noSig, true, "srv/update.xml.sig", false},
+        {"unsigned, no digest", "", "", noSig, true, get + applied},
+        {"unsigned, wrong digest", "", std::string(64, 'c'), noSig, true, get + fetch + fail},
+        {"unsigned, malformed digest", "", digest.substr(1), noSig, true, get + fail},
+        {"signed", key, digest, sig, true, signature + applied},
+        {"signed, bad signature", key, digest, sig, false, signature + fail},
+        {"signed, no signature", key, digest, noSig, true, signature + fail},
         {"signed, signature over 4 KiB", key, digest, sig + std::string(4091, '\0'), true,
-         "srv/update.xml.sig", false},
-        {"signed, no digest", key, "", sig, true, "srv/update.xml.sig", false},
-        {"signed, key unreadable", "-----BEGIN PUBLIC KEY-----", digest, sig, true, "", false},
+         signature + fail},
+        {"signed, no digest", key, "", sig, true, signature + fail},
+        {"signed, key unreadable", "-----BEGIN PUBLIC KEY-----", digest, sig, true, get + fail},
+        // Nor is a manifest taken when the updater cannot tell whether a key lies beside it.
+        {"no module path", "", "", noSig, true, get + fail},
+        // Padded to the most a manifest may hold; one byte more and it is refused unread.
+        {"manifest too long", "", "", noSig, true, get + fail},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
         platform.signatureHolds = c.signatureHolds;
+        platform.ArchiverSucceeds();
         if (!c.keyFile.empty()) {
             std::filesystem::create_directories(platform.net.root / "C:/App");
             std::ofstream(platform.net.root / "C:/App/update-key.pem") << c.keyFile;
         }
         if (!c.signature.empty()) platform.net.bodies[u"srv/update.xml.sig"] = c.signature;
+        if (c.what == "no module path") platform.modulePath.clear();
         platform.net.bodies[u"srv/app.7z"] = "package bytes";
-        const std::string sha = c.sha256.empty() ? "" : " sha256=\"" + c.sha256 + "\"";
-        // Padded to the most a manifest may hold; one byte more and it is refused unread.
-        std::string text =
-            "<config><update version=\"2.4\" run=\"App.exe\"/><UpdateExe><item name=\"app.7z\" "
-            "url=\"http://srv/app.7z\"" +
-            sha + "/></UpdateExe></config>";
-        platform.net.bodies[u"srv/update.xml"] = text + std::string((1 << 20) - text.size(), ' ');
-        app::UpdateContext context;
-        app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);
-
-        std::string fetched, last = platform.log.back();
-        for (const std::string& line : platform.log) {
-            if (line.starts_with("GET ") && line != "GET srv/update.xml") {
-                fetched += (fetched.empty() ? "" : " ") + line.substr(4);
-            }
-        }
-        EXPECT_EQ(fetched, c.fetched) << c.what;
-        EXPECT_EQ(last.starts_with("open "), c.applied) << c.what;
-        if (!c.applied) {
-            EXPECT_EQ(last, "box 920 更新失败，请稍后重试 出错了： 16") << c.what;
-        }
-        // A refused package is deleted; the host never hears of it.
-        const bool sent = std::count(platform.log.begin(), platform.log.end(), "send 920 1127");
-        EXPECT_EQ(sent, c.applied) << c.what;
-        const std::u16string package = platform.tempPath + u"UpdateTemp1700000000\\app.7z";
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(package)), c.applied) << c.what;
-        if (c.what == "unsigned, no digest") {
-            // One byte more and the manifest is refused before it is stored.
-            apptest::FakePlatform over;
-            over.net.bodies[u"srv/update.xml"] = platform.net.bodies[u"srv/update.xml"] + " ";
-            app::UpdateContext fresh;
-            app::RunAndReport(u"2.2#920#http://srv/update.xml", fresh, over);
-            EXPECT_EQ(over.log.back(), "box 920 更新失败，请稍后重试 出错了： 16");
-            EXPECT_FALSE(std::filesystem::exists(
-                over.net.Linux(over.tempPath + u"UpdateTemp1700000000\\update.xml")));
-            // Nor is a manifest taken when the updater cannot tell whether a key lies beside it.
-            apptest::FakePlatform lost;
-            lost.modulePath.clear();
-            lost.net.bodies = platform.net.bodies;
-            app::UpdateContext unknown;
-            app::RunAndReport(u"2.2#920#http://srv/update.xml", unknown, lost);
-            EXPECT_EQ(lost.log.back(), "box 920 更新失败，请稍后重试 出错了： 16");
-        }
+        const std::string text =
+            apptest::Offer("app.7z", "0", c.sha256.empty() ? "" : " sha256=\"" + c.sha256 + "\"");
+        platform.net.bodies[u"srv/update.xml"] =
+            text + std::string((1 << 20) - text.size() + (c.what == "manifest too long"), ' ');
+        EXPECT_EQ(apptest::RunWhole(platform), c.seen) << c.what;
+        const std::u16string stored = platform.tempPath + u"UpdateTemp1700000000\\update.xml";
+        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(stored)),
+                  c.what != "manifest too long");
     }
 }
 

@@ -1,107 +1,131 @@
-// Whole runs over the recording platform: which boxes, downloads, messages and starts happen,
-// in which order and with which arguments.
-
-#include "app/update_run.h"
+// Whole runs: what the user is asked and told, what is fetched, whether the host hears of the
+// package before anything starts, whether the archive is applied (only after a clean unpack;
+// a host that does not end in time or cannot be waited for is no reason to stop), what stays in
+// the work folder, and the steps update.log names.
 
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "whole_run.h"
 
 namespace {
 
-// One line a call, with the temporary folder shown as %TEMP%\.
-std::string Transcript(const apptest::FakePlatform& platform) {
-    const std::string temp = apptest::Utf8(platform.tempPath);
-    std::string text;
-    for (const std::string& line : platform.log) text += line + "\n";
-    for (std::size_t at; (at = text.find(temp)) != std::string::npos;) {
-        text.replace(at, temp.size(), "%TEMP%\\");
-    }
-    return text;
-}
+using apptest::kAsk;
+using apptest::kFail;
+using State = app::HiddenRun::State;
 
-TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
-    const std::u16string launch = u"2.2#920#http://srv/update.xml";
-    const std::string get = "GET srv/update.xml\n", notify = "send 920 1127\npause 1000\n";
-    const std::string ask = "box 920 发现新版本，是否立即更新？ 信息： 36\n";
-    const std::string failed = "box 920 更新失败，请稍后重试 出错了： 16\n";
-    const std::string work = "%TEMP%\\UpdateTemp1700000000\\";
+TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
+    const std::string get = "GET srv/update.xml; ", fetch = "; GET srv/app.7z";
+    const std::string applied = get + kAsk + fetch + "; told; unpack; open C:\\App\\App.exe";
+    const std::string notApplied =
+        get + kAsk + fetch + "; told; unpack; " + kFail + "; open C:\\App\\App.exe; package left";
     const struct {
-        std::u16string launch;
-        std::string type, name;  // of the offered package, served unless named "gone.7z"
-        int answer;
-        std::string transcript;
+        const char* what;
+        std::u16string launch = u"2.2#920#http://srv/update.xml";
+        std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
+        int answer = app::kAnswerYes;
+        bool cancel = false, otherUpdater = false, appInUse = false;
+        State archiver = State::Ended;
+        std::uint32_t exitCode = 0;
+        app::WaitResult host = app::WaitResult::Ended;
+        std::string seen;
+        std::vector<std::u16string> steps = {};  // pieces of update.log's lines, in order
     } cases[] = {
-        {u"2.0#123", "0", "app.7z", 6, "box 0 参数错误！ 出错了： 16\n"},
-        {u"2.2#920#http://srv/none.xml", "0", "app.7z", 6, "GET srv/none.xml\n" + failed},
-        {u"2.4#-7#http://srv/update.xml", "0", "app.7z", 6,
-         get + "box -7 当前已经是最新版本，无需更新 信息： 64\n"},
-        {launch, "0", "app.7z", app::kAnswerNo, get + ask},
-        {launch, "0", "gone.7z", 6, get + ask + "GET srv/gone.7z\n" + failed},
-        // A name from the server that leaves the work folder fails before the question.
-        {launch, "1", "pkg\\..\\..\\up.exe", 6, get + failed},
+        {.what = "parameter error", .launch = u"2.0#123", .seen = "box 0 参数错误！ 出错了： 16"},
+        {.what = "manifest missing",
+         .launch = u"2.2#920#http://srv/none.xml",
+         .seen = "GET srv/none.xml; " + kFail,
+         .steps = {u"manifest http://srv/none.xml: HTTP 404, length -1, received 0, retries 0",
+                   u"failed: NotFound", u"outcome: failed"}},
+        {.what = "manifest unreadable",
+         .manifest = "<config><update",
+         .seen = get + kFail,
+         .steps = {u"manifest unreadable: ", u"outcome: failed"}},
+        {.what = "up to date",
+         .launch = u"2.4#-7#http://srv/update.xml",
+         .seen = get + "box -7 当前已经是最新版本，无需更新 信息： 64"},
+        {.what = "declined",
+         .answer = app::kAnswerNo,
+         .seen = get + kAsk,
+         .steps = {u"answer 7 (not Yes)", u"outcome: declined"}},
         // A box that cannot be shown, owned or not, asked nobody: nothing is fetched.
-        {launch, "0", "app.7z", 0, get + ask + "box 0 发现新版本，是否立即更新？ 信息： 36\n"},
-        {launch, "1", "pkg\\Setup.exe", 6,
-         get + ask + "GET srv/pkg\\Setup.exe\n" + notify + "open " + work + "pkg\\Setup.exe\n"},
+        {.what = "box not shown",
+         .answer = 0,
+         .seen = get + kAsk + "; box 0 发现新版本，是否立即更新？ 信息： 36"},
+        {.what = "package missing", .package = "", .seen = get + kAsk + fetch + "; " + kFail},
+        // A name from the server that leaves the work folder fails before the question.
+        {.what = "name leaves the work folder",
+         .manifest = apptest::Offer("pkg\\..\\..\\up.exe", "1"),
+         .package = "pkg\\..\\..\\up.exe",
+         .seen = get + kFail},
+        {.what = "cancelled",
+         .cancel = true,
+         .seen = get + kAsk + fetch,
+         .steps = {u"package download cancelled by the user; partial package deleted",
+                   u"outcome: cancelled, nothing applied"}},
+        // A second updater for the same folder does nothing at all.
+        {.what = "other updater", .otherUpdater = true, .seen = ""},
+        // An installer keeps its package; an unpacked archive's is deleted.
+        {.what = "installer",
+         .manifest = apptest::Offer("pkg\\Setup.exe", "1"),
+         .package = "pkg\\Setup.exe",
+         .seen =
+             get + kAsk + "; GET srv/pkg\\Setup.exe; told; open %W%pkg\\Setup.exe; package left",
+         .steps = {u"outcome: installer started"}},
+        {.what = "archive",
+         .seen = applied,
+         .steps = {u"launch string: 2.2#920#http://srv/update.xml",
+                   u"manifest http://srv/update.xml: HTTP 200, length ",
+                   u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
+                   u"package http://srv/app.7z: HTTP 200, length 13, received 13",
+                   u"\\app.7z\" -o\"", u"\\stage\\\" -aoa -y", u"package deleted",
+                   u"outcome: archive applied"}},
+        {.what = "host did not end in time",
+         .host = app::WaitResult::StillRunning,
+         .seen = applied},
+        {.what = "host wait failed", .host = app::WaitResult::Failed, .seen = applied},
+        {.what = "archiver missing",
+         .archiver = State::NotStarted,
+         .seen = notApplied,
+         .steps = {u"the archiver did not start, error 2"}},
+        {.what = "archiver ended at the limit",
+         .archiver = State::TimedOut,
+         .seen = notApplied,
+         .steps = {u"the archiver was ended after 600000 ms"}},
+        // The swap fails and is rolled back: the application folder stays as it was.
+        {.what = "application in use", .appInUse = true, .seen = notApplied},
+        // 7-Zip's warnings, such as files it could not write, are no success either.
+        {.what = "archiver warnings", .exitCode = 1, .seen = notApplied},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
+        platform.ArchiverSucceeds();
         platform.answer = c.answer;
-        const std::u16string name(c.name.begin(), c.name.end());
-        if (c.name != "gone.7z") platform.net.bodies[u"srv/" + name] = "package bytes";
-        platform.net.bodies[u"srv/update.xml"] =
-            "<config><update version=\"2.4\" type=\"" + c.type + "\" run=\"bin\\App.exe\"/>" +
-            "<UpdateInstall name=\"" + c.name + "\" url=\"http://srv/" + c.name + "\"/>" +
-            "<UpdateExe><item name=\"" + c.name + "\" url=\"http://srv/" + c.name +
-            "\"/></UpdateExe></config>";
-        app::UpdateContext context;
-        app::RunAndReport(c.launch, context, platform);
-        EXPECT_EQ(Transcript(platform), c.transcript);
-        // The package is stored, in the work folder, exactly when it is applied.
-        const std::u16string stored = platform.tempPath + u"UpdateTemp1700000000\\" + name;
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(stored).lexically_normal()),
-                  c.transcript.find("\nopen ") != std::string::npos)
-            << c.name;
-    }
-}
-
-// What stays in the work folder: a cancel or an unpacked archive leaves no package, an
-// installer keeps its own; a second updater for the same folder does nothing at all.
-TEST(RunAndReport, CancelOtherUpdaterAndWhatStaysInTheWorkFolder) {
-    const std::string ask = "GET srv/update.xml\nbox 920 发现新版本，是否立即更新？ 信息： 36\n";
-    const struct {
-        std::string what, type;
-        bool cancel, otherUpdater;
-        std::string transcript;
-        bool packageStays, workFolderMade;
-    } cases[] = {
-        {"cancel", "0", true, false, ask + "GET srv/app.7z\n", false, true},
-        {"other updater", "0", false, true, "", false, false},
-        {"archive", "0", false, false, "", false, true},
-        {"installer", "1", false, false, "", true, true},
-    };
-    for (const auto& c : cases) {
-        apptest::FakePlatform platform;
         platform.cancelTransfer = c.cancel;
         platform.otherUpdaterRuns = c.otherUpdater;
-        platform.ArchiverSucceeds();
-        platform.net.bodies[u"srv/app.7z"] = "package bytes";
-        platform.net.bodies[u"srv/update.xml"] =
-            "<config><update version=\"2.4\" type=\"" + c.type + "\" run=\"App.exe\"/>" +
-            "<UpdateInstall name=\"app.7z\" url=\"http://srv/app.7z\"/><UpdateExe><item "
-            "name=\"app.7z\" url=\"http://srv/app.7z\"/></UpdateExe></config>";
-        app::UpdateContext context;
-        app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);
-        if (!c.transcript.empty() || c.otherUpdater) {
-            EXPECT_EQ(Transcript(platform), c.transcript) << c.what;
+        platform.archiverRun = {c.archiver, c.exitCode, 2};
+        platform.hostWait = c.host;
+        if (c.appInUse) {
+            platform.files.AddFile(u"C:\\App\\App.exe", "old");
+            platform.files.inUse[u"C:\\App\\App.exe"] = 1000;
+            platform.unpack = [&] {
+                platform.files.AddFile(platform.tempPath + u"UpdateTemp1700000000\\stage\\App.exe",
+                                       "new");
+            };
         }
-        const std::u16string work = platform.tempPath + u"UpdateTemp1700000000\\";
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(work + u"app.7z")), c.packageStays)
-            << c.what;
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(work + u"update.xml")),
-                  c.workFolderMade)
-            << c.what;
+        platform.net.bodies[u"srv/update.xml"] = c.manifest;
+        const std::u16string package(c.package.begin(), c.package.end());
+        if (!package.empty()) platform.net.bodies[u"srv/" + package] = "package bytes";
+        EXPECT_EQ(apptest::RunWhole(platform, c.launch), c.seen) << c.what;
+        // A hung archiver is ended after ten minutes.
+        const bool unpacked = c.seen.find("unpack") != std::string::npos;
+        EXPECT_EQ(platform.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
+        auto at = platform.runLog.lines.begin();
+        for (const std::u16string& step : c.steps) {
+            at = std::find_if(at, platform.runLog.lines.end(), [&](const std::u16string& line) {
+                return line.find(step) != std::u16string::npos;
+            });
+            ASSERT_NE(at, platform.runLog.lines.end()) << c.what << ": " << apptest::Utf8(step);
+        }
     }
 }
 

@@ -16,18 +16,14 @@ namespace {
 
 class LoadFileTest : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/markup_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    LoadFileTest() { std::filesystem::create_directories(folder); }
+    ~LoadFileTest() override { std::filesystem::remove_all(folder); }
     // Writes the bytes to a file of the test folder and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) {
         std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
         return folder + "/" + name;
     }
-    std::string folder;
+    const std::string folder = "/tmp/markup_test_" + std::to_string(getpid());
 };
 
 TEST_F(LoadFileTest, BytesToUnits) {
