@@ -54,34 +54,42 @@ TEST(RunLog, NamesEachStepOfARun) {
     const std::string manifest =
         "<config><update version=\"2.4\" type=\"0\" run=\"App.exe\"/><UpdateExe><item "
         "name=\"app.7z\" url=\"http://srv/app.7z\"/></UpdateExe></config>";
+    constexpr auto kDone = app::TransferEnd::Done;
     const struct {
         std::string what, body;
         int answer;
-        bool cancel;
+        app::TransferEnd window;
         std::vector<std::u16string> steps;
     } cases[] = {
         {"applied",
          manifest,
          6,
-         false,
+         kDone,
          {u"updater 1.0.0.0, launch string: 2.2#920#http://srv/update.xml", u"work folder ",
           u"manifest http://srv/update.xml: HTTP 200, length ", u"retries 0, ",
           u"manifest offers version 2.4", u"manifest verdict: archive package",
           u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
           u"package http://srv/app.7z: HTTP 200, length 3, received 3", u"package deleted",
           u"outcome: archive applied"}},
-        {"declined", manifest, 7, false, {u"answer 7 (not Yes)", u"outcome: declined"}},
+        {"declined", manifest, 7, kDone, {u"answer 7 (not Yes)", u"outcome: declined"}},
         {"cancelled",
          manifest,
          6,
-         true,
+         app::TransferEnd::Cancelled,
          {u"package download cancelled by the user; partial package deleted",
           u"outcome: cancelled, nothing applied"}},
-        {"unreadable", "<config><update", 6, false, {u"manifest unreadable: ", u"outcome: failed"}},
+        {"stalled",
+         manifest,
+         6,
+         app::TransferEnd::Stalled,
+         {u"package http://srv/app.7z: failed: Stalled (less than 1 KiB in 60 s); partial "
+          u"package deleted",
+          u"outcome: failed"}},
+        {"unreadable", "<config><update", 6, kDone, {u"manifest unreadable: ", u"outcome: failed"}},
         {"missing",
          "",
          6,
-         false,
+         kDone,
          {u"manifest http://srv/update.xml: HTTP 404, length -1, received 0, retries 0",
           u"failed: NotFound", u"outcome: failed"}},
     };
@@ -90,7 +98,7 @@ TEST(RunLog, NamesEachStepOfARun) {
         if (!c.body.empty()) platform.net.bodies[u"srv/update.xml"] = c.body;
         platform.net.bodies[u"srv/app.7z"] = "7z!";
         platform.answer = c.answer;
-        platform.cancelTransfer = c.cancel;
+        platform.windowEnds = c.window;
         platform.ArchiverSucceeds();
         app::UpdateContext context;
         app::RunAndReport(u"2.2#920#http://srv/update.xml", context, platform);

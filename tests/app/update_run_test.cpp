@@ -67,24 +67,29 @@ TEST(RunAndReport, BoxesDownloadsAndStartsInOrder) {
     }
 }
 
-// What stays in the work folder: a cancel or an unpacked archive leaves no package, an
+// What stays in the work folder: a cancel, a stall or an unpacked archive leaves no package, an
 // installer keeps its own; a second updater for the same folder does nothing at all.
 TEST(RunAndReport, CancelOtherUpdaterAndWhatStaysInTheWorkFolder) {
     const std::string ask = "GET srv/update.xml\nbox 920 发现新版本，是否立即更新？ 信息： 36\n";
+    const std::string failed = "box 920 更新失败，请稍后重试 出错了： 16\n";
+    constexpr auto kDone = app::TransferEnd::Done;
     const struct {
         std::string what, type;
-        bool cancel, otherUpdater;
+        app::TransferEnd window;
+        bool otherUpdater;
         std::string transcript;
         bool packageStays, workFolderMade;
     } cases[] = {
-        {"cancel", "0", true, false, ask + "GET srv/app.7z\n", false, true},
-        {"other updater", "0", false, true, "", false, false},
-        {"archive", "0", false, false, "", false, true},
-        {"installer", "1", false, false, "", true, true},
+        {"cancel", "0", app::TransferEnd::Cancelled, false, ask + "GET srv/app.7z\n", false, true},
+        {"stall", "0", app::TransferEnd::Stalled, false, ask + "GET srv/app.7z\n" + failed, false,
+         true},
+        {"other updater", "0", kDone, true, "", false, false},
+        {"archive", "0", kDone, false, "", false, true},
+        {"installer", "1", kDone, false, "", true, true},
     };
     for (const auto& c : cases) {
         apptest::FakePlatform platform;
-        platform.cancelTransfer = c.cancel;
+        platform.windowEnds = c.window;
         platform.otherUpdaterRuns = c.otherUpdater;
         platform.ArchiverSucceeds();
         platform.net.bodies[u"srv/app.7z"] = "package bytes";
