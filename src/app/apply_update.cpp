@@ -100,6 +100,13 @@ bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResul
     const bool applied = Unpack(platform, appFolder + u"7z.exe", packagePath, folders.stage) &&
                          SwapInStagedTree(platform, folders);
     platform.Log().Write(applied ? u"apply: done" : u"apply: failed");
+    // The swap moves the files out of the stage but leaves its emptied folders behind.
+    if (applied) {
+        if (const std::uint32_t error = platform.RemoveFolderTree(folders.stage)) {
+            platform.Log().Write(u"could not remove " + folders.stage + u": error " +
+                                 DecimalText(error));
+        }
+    }
     // The user gets the application back, old or new.
     if (!applied) ShowOutcome(platform, RunOutcome::Failed, context.hostWindow);
     platform.OpenWithShell(appFolder + context.runTarget);

@@ -108,6 +108,10 @@ TEST(RunAndReport, CancelOtherUpdaterAndWhatStaysInTheWorkFolder) {
         EXPECT_EQ(std::filesystem::exists(platform.net.Linux(work + u"update.xml")),
                   c.workFolderMade)
             << c.what;
+        // The emptied stage goes with the package.
+        EXPECT_EQ(platform.removedFolders == std::vector<std::u16string>{work + u"stage\\"},
+                  c.what == "archive")
+            << c.what;
     }
 }
 
