@@ -102,9 +102,10 @@ bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResul
     platform.Log().Write(applied ? u"apply: done" : u"apply: failed");
     // The swap moves the files out of the stage but leaves its emptied folders behind.
     if (applied) {
-        if (const std::uint32_t error = platform.RemoveFolderTree(folders.stage)) {
-            platform.Log().Write(u"could not remove " + folders.stage + u": error " +
-                                 DecimalText(error));
+        // Named without its closing backslash, as a folder to remove.
+        const std::u16string stage = context.workFolder + u"stage";
+        if (const std::uint32_t error = platform.RemoveFolderTree(stage)) {
+            platform.Log().Write(u"could not remove " + stage + u": error " + DecimalText(error));
         }
     }
     // The user gets the application back, old or new.

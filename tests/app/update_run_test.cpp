@@ -109,7 +109,7 @@ TEST(RunAndReport, CancelOtherUpdaterAndWhatStaysInTheWorkFolder) {
                   c.workFolderMade)
             << c.what;
         // The emptied stage goes with the package.
-        EXPECT_EQ(platform.removedFolders == std::vector<std::u16string>{work + u"stage\\"},
+        EXPECT_EQ(platform.removedFolders == std::vector<std::u16string>{work + u"stage"},
                   c.what == "archive")
             << c.what;
     }
