@@ -100,6 +100,14 @@ bool ApplyUpdate(Platform& platform, const UpdateContext& context, ManifestResul
     const bool applied = Unpack(platform, appFolder + u"7z.exe", packagePath, folders.stage) &&
                          SwapInStagedTree(platform, folders);
     platform.Log().Write(applied ? u"apply: done" : u"apply: failed");
+    // The swap moves the files out of the stage but leaves its emptied folders behind.
+    if (applied) {
+        // Named without its closing backslash, as a folder to remove.
+        const std::u16string stage = context.workFolder + u"stage";
+        if (const std::uint32_t error = platform.RemoveFolderTree(stage)) {
+            platform.Log().Write(u"could not remove " + stage + u": error " + DecimalText(error));
+        }
+    }
     // The user gets the application back, old or new.
     if (!applied) ShowOutcome(platform, RunOutcome::Failed, context.hostWindow);
     platform.OpenWithShell(appFolder + context.runTarget);

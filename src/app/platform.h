@@ -84,7 +84,8 @@ class Platform {
     // --- progress window, work folders, one run at a time ---
     // Runs transfer on a worker thread while this thread keeps a progress window owned by
     // owner (0: none), shown and redrawn as ProgressPacer decides and closed before returning.
-    // Cancelled returns at once, whatever the transfer is waiting for.
+    // Cancelled returns at once, whatever the transfer is waiting for; so does Stalled, once
+    // less than 1 KiB arrived in 60 s (net::TransferWatch).
     virtual TransferEnd TransferWithProgress(std::int32_t owner, const Transfer& transfer) = 0;
     // CreateDirectoryW(path): 0 when made now, else GetLastError (kErrorAlreadyExists, ...).
     virtual std::uint32_t MakeFolder(const std::u16string& path) = 0;

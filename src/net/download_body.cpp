@@ -1,6 +1,6 @@
-// The body of one answer, read as it arrives: each read asks only for what is already there,
-// so it returns as soon as data came and the 60 s rule and a cancel never wait on a full
-// 64 KiB buffer.
+// The body of one answer. By default each read asks only for what is already there, so it
+// returns as soon as data came and the 60 s rule and a cancel never wait on a full 64 KiB
+// buffer; with fullReads each read asks for a whole chunk and the caller watches from outside.
 
 #include <algorithm>
 #include <vector>
@@ -28,9 +28,9 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
             break;
         }
         KeepReceiveTimeoutWithinStall();
-        std::uint32_t available = 0;
+        std::uint32_t available = kChunkSize;
         std::uint32_t read = 0;
-        if (!api.QueryDataAvailable(requestHandle.Get(), available)) {
+        if (!options.fullReads && !api.QueryDataAvailable(requestHandle.Get(), available)) {
             systemError = api.LastError();
         } else if (available > 0) {
             // Never more than announced: a server that sends on past its length is cut there.

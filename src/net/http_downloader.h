@@ -23,6 +23,11 @@ struct DownloadOptions {
     // Called when a body starts and after each read, with the bytes stored and the whole
     // length; false stops the download at once and deletes the partial file.
     std::function<bool(std::int64_t received, std::int64_t total)> progress;
+    // Each body read asks for a whole chunk (no more than is left of the announced length)
+    // instead of what has already arrived: several times faster, but on a trickling line such
+    // a read returns only once its buffer fills. Only for a caller that keeps the 60 s rule and
+    // a cancel from another thread (see TransferWatch), since the read may outlast both.
+    bool fullReads = false;
 };
 
 // What the last download saw, for the run's log.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/progress_pacer.h"
+#include "net/transfer_watch.h"
 
 namespace win {
 namespace {
@@ -34,17 +35,23 @@ struct Shared {
     std::atomic<std::int64_t> total{-1};
     std::atomic<bool> cancelled{false};
     std::atomic<bool> stored{false};
+    // The 60 s rule, kept by the loop: the worker's whole-chunk reads may not return for as
+    // long as a line trickles.
+    net::TransferWatch watch{GetTickCount64()};
     // Set once the transfer has returned; the window's loop wakes on it.
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
 
-bool RunTransfer(Shared& shared) {
+bool RunTransfer(Shared& shared, bool watched) {
     try {
-        return shared.transfer([&shared](std::int64_t received, std::int64_t total) {
-            shared.received = received;
-            shared.total = total;
-            return !shared.cancelled.load();
-        });
+        return shared.transfer(
+            [&shared](std::int64_t received, std::int64_t total) {
+                shared.received = received;
+                shared.total = total;
+                shared.watch.Received(received);
+                return !shared.cancelled.load();
+            },
+            watched);
     } catch (...) {
         return false;  // out of memory in the worker: a failed download, not a dead process
     }
@@ -54,7 +61,7 @@ DWORD WINAPI Work(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Shared>> owned(
         static_cast<std::shared_ptr<Shared>*>(parameter));
     Shared& shared = **owned;
-    shared.stored = RunTransfer(shared);
+    shared.stored = RunTransfer(shared, true);
     SetEvent(shared.done);
     return 0;
 }
@@ -196,8 +203,11 @@ app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Trans
         thread = CreateThread(nullptr, 0, Work, parameter, 0, nullptr);
         if (!thread) delete parameter;
     }
-    // No thread: the download still runs, on this thread and without a window.
-    if (!thread) return RunTransfer(*shared) ? app::TransferEnd::Done : app::TransferEnd::Failed;
+    // No thread: the download still runs, on this thread, without a window and with reads that
+    // return as data arrives so that it keeps the 60 s rule itself.
+    if (!thread) {
+        return RunTransfer(*shared, false) ? app::TransferEnd::Done : app::TransferEnd::Failed;
+    }
     CloseHandle(thread);
 
     app::ProgressPacer pacer(GetTickCount64());
@@ -212,6 +222,13 @@ app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Trans
         }
         if (WaitForSingleObject(shared->done, 0) == WAIT_OBJECT_0) {
             return shared->stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
+        }
+        if (shared->watch.Stalled(GetTickCount64())) {
+            // Final, as when the downloader finds it: the worker stops at its next read, if any.
+            shared->cancelled = true;
+            window.Close();
+            WaitForSingleObject(shared->done, kCancelGraceMs);
+            return app::TransferEnd::Stalled;
         }
         switch (pacer.Next(GetTickCount64())) {
             case app::ProgressPacer::Step::Show:

@@ -104,13 +104,15 @@ class FakePlatform final : public app::Platform {
     }
 
     // --- progress window, work folders, one run at a time ---
-    // The transfer runs inline; cancelTransfer plays the user pressing Cancel.
+    // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
+    // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
     app::TransferEnd TransferWithProgress(std::int32_t owner,
                                           const app::Transfer& transfer) override {
         progressOwners.push_back(owner);
+        const bool interrupted = windowEnds != app::TransferEnd::Done;
         const bool stored =
-            transfer([this](std::int64_t, std::int64_t) { return !cancelTransfer; });
-        if (cancelTransfer) return app::TransferEnd::Cancelled;
+            transfer([interrupted](std::int64_t, std::int64_t) { return !interrupted; }, true);
+        if (interrupted) return windowEnds;
         return stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
     }
     std::uint32_t MakeFolder(const std::u16string& path) override {
@@ -136,7 +138,7 @@ class FakePlatform final : public app::Platform {
     }
     bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
 
-    bool cancelTransfer = false;
+    app::TransferEnd windowEnds = app::TransferEnd::Done;
     bool otherUpdaterRuns = false;
     std::uint32_t makeFolderError = 0;
     std::vector<std::int32_t> progressOwners;

@@ -23,7 +23,8 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         std::u16string launch = u"2.2#920#http://srv/update.xml";
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
         int answer = app::kAnswerYes;
-        bool cancel = false, otherUpdater = false, appInUse = false;
+        app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
+        bool otherUpdater = false, appInUse = false;
         State archiver = State::Ended;
         std::uint32_t exitCode = 0;
         app::WaitResult host = app::WaitResult::Ended;
@@ -57,8 +58,13 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .manifest = apptest::Offer("pkg\\..\\..\\up.exe", "1"),
          .package = "pkg\\..\\..\\up.exe",
          .seen = get + kFail},
+        {.what = "stalled",
+         .window = app::TransferEnd::Stalled,
+         .seen = get + kAsk + fetch + "; " + kFail,
+         .steps = {u"failed: Stalled (less than 1 KiB in 60 s); partial package deleted",
+                   u"outcome: failed"}},
         {.what = "cancelled",
-         .cancel = true,
+         .window = app::TransferEnd::Cancelled,
          .seen = get + kAsk + fetch,
          .steps = {u"package download cancelled by the user; partial package deleted",
                    u"outcome: cancelled, nothing applied"}},
@@ -100,7 +106,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         apptest::FakePlatform platform;
         platform.ArchiverSucceeds();
         platform.answer = c.answer;
-        platform.cancelTransfer = c.cancel;
+        platform.windowEnds = c.window;
         platform.otherUpdaterRuns = c.otherUpdater;
         platform.archiverRun = {c.archiver, c.exitCode, 2};
         platform.hostWait = c.host;
@@ -116,6 +122,8 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         const std::u16string package(c.package.begin(), c.package.end());
         if (!package.empty()) platform.net.bodies[u"srv/" + package] = "package bytes";
         EXPECT_EQ(apptest::RunWhole(platform, c.launch), c.seen) << c.what;
+        // An applied archive leaves no emptied stage behind.
+        EXPECT_EQ(!platform.removedFolders.empty(), c.seen == applied) << c.what;
         // A hung archiver is ended after ten minutes.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
         EXPECT_EQ(platform.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;

@@ -137,8 +137,20 @@ class FakeNetApi final : public NetApi {
                   std::uint32_t& read) override {
         const std::string line = "Read " + Name(request) + " " + std::to_string(toRead);
         if (log.empty() || log.back() != line) Note(line);
+        // A read that asks for more than is there (fullReads) meets the drop or the stall itself.
+        const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
+        if (sent == end && answer.stall) {
+            now += receiveTimeout;
+            lastError = kErrorTimeout;
+            return false;
+        }
+        if (sent == end) {
+            read = 0;
+            return !Failing("Read");
+        }
         const std::size_t at = sent % std::max<std::size_t>(answer.body.size(), 1);
-        read = static_cast<std::uint32_t>(std::min<std::size_t>(toRead, answer.body.size() - at));
+        read = static_cast<std::uint32_t>(
+            std::min<std::size_t>({toRead, answer.body.size() - at, end - sent}));
         std::memcpy(buffer, answer.body.data() + at, read);
         sent += read;
         return true;

@@ -142,6 +142,29 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
     }
 }
 
+// What each read asks for: what has arrived, or with fullReads a whole chunk, and never more
+// than is left of the announced length.
+TEST(Download, FullReadsAskForWholeChunksUpToTheLength) {
+    for (const bool fullReads : {false, true}) {
+        FakeNetApi api;
+        FakeNetApi::Answer answer;
+        answer.body = std::string(100'000, 'f');
+        answer.chunk = 1000;
+        api.answers.push_back(answer);
+        HttpDownloader downloader(api);
+        DownloadOptions options;
+        options.fullReads = fullReads;
+        ASSERT_TRUE(downloader.Download(u"http://srv/f", u"C:\\f.bin", options));
+        EXPECT_EQ(Contents(api.root / "C:/f.bin"), answer.body);
+        Log reads;
+        std::copy_if(api.log.begin(), api.log.end(), std::back_inserter(reads),
+                     [](const std::string& line) { return line.starts_with("Read "); });
+        const Log expected =
+            fullReads ? Log{"Read h3 65536", "Read h3 34464"} : Log{"Read h3 1000"};
+        EXPECT_EQ(reads, expected);
+    }
+}
+
 using Answer = FakeNetApi::Answer;
 const std::string kBody = "0123456789";
 
@@ -218,31 +241,36 @@ TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
          {u"", u""},
          DownloadError::ServerError},
     };
-    for (const auto& c : cases) {
-        FakeNetApi api;
-        api.answers.assign(c.answers.begin(), c.answers.end());
-        HttpDownloader downloader(api);
-        const bool stored = downloader.Download(u"http://srv/f", u"C:\\f.bin", Resuming(c.resume));
-        EXPECT_EQ(downloader.Report().error, c.error) << c.name;
-        EXPECT_EQ(stored, c.error == DownloadError::None) << c.name;
-        if (stored) {
-            EXPECT_EQ(Contents(api.root / "C:/f.bin"), kBody) << c.name;
+    // Whole-chunk reads meet the same drops and stalls and end the same way.
+    for (const bool fullReads : {false, true})
+        for (const auto& c : cases) {
+            FakeNetApi api;
+            api.answers.assign(c.answers.begin(), c.answers.end());
+            HttpDownloader downloader(api);
+            DownloadOptions options = Resuming(c.resume);
+            options.fullReads = fullReads;
+            const bool stored = downloader.Download(u"http://srv/f", u"C:\\f.bin", options);
+            EXPECT_EQ(downloader.Report().error, c.error) << c.name << (fullReads ? " (full)" : "");
+            EXPECT_EQ(stored, c.error == DownloadError::None) << c.name;
+            if (stored) {
+                EXPECT_EQ(Contents(api.root / "C:/f.bin"), kBody) << c.name;
+            }
+            EXPECT_EQ(downloader.Report().retries, static_cast<int>(c.ranges.size()) - 1) << c.name;
+            ASSERT_EQ(api.requestHeaders.size(), c.ranges.size()) << c.name;
+            for (std::size_t i = 0; i < c.ranges.size(); ++i) {
+                const std::u16string asked =
+                    c.ranges[i].empty() ? u"" : u"Range: bytes=" + c.ranges[i] + u"-\r\n";
+                const std::size_t at = api.requestHeaders[i].find(u"Range");
+                EXPECT_EQ(at == std::u16string::npos
+                              ? u""
+                              : api.requestHeaders[i].substr(at, asked.size()),
+                          asked)
+                    << c.name << " request " << i;
+            }
+            EXPECT_EQ(std::count(api.log.begin(), api.log.end(), "Pause 3000"),
+                      static_cast<std::ptrdiff_t>(c.ranges.size()) - 1)
+                << c.name;
         }
-        EXPECT_EQ(downloader.Report().retries, static_cast<int>(c.ranges.size()) - 1) << c.name;
-        ASSERT_EQ(api.requestHeaders.size(), c.ranges.size()) << c.name;
-        for (std::size_t i = 0; i < c.ranges.size(); ++i) {
-            const std::u16string asked =
-                c.ranges[i].empty() ? u"" : u"Range: bytes=" + c.ranges[i] + u"-\r\n";
-            const std::size_t at = api.requestHeaders[i].find(u"Range");
-            EXPECT_EQ(
-                at == std::u16string::npos ? u"" : api.requestHeaders[i].substr(at, asked.size()),
-                asked)
-                << c.name << " request " << i;
-        }
-        EXPECT_EQ(std::count(api.log.begin(), api.log.end(), "Pause 3000"),
-                  static_cast<std::ptrdiff_t>(c.ranges.size()) - 1)
-            << c.name;
-    }
 }
 
 TEST(Download, SendThatTimesOutIsTriedAgainWithItsSystemError) {
