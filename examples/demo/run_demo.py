@@ -97,7 +97,7 @@ def run(args, prefix, app, display):
     deadline = time.monotonic() + TIMEOUT
     while time.monotonic() < deadline:
         answerer.poll()
-        if desktop.DESKTOP_FAILED in answerer.stderr:
+        if desktop.desktop_failed(answerer.stderr):
             break
         lines = log.read_text(errors="replace").splitlines() if log.exists() else []
         if any("2.0 started" in line for line in lines):
@@ -140,7 +140,7 @@ def main():
             say("\nStarting sample_host.exe 1.0; it starts updater.exe"
                 + (" (virtual display, answering Yes)" if headless else ""))
             answerer = run(args, prefix, app, display)
-            if desktop.DESKTOP_FAILED in answerer.stderr:
+            if desktop.desktop_failed(answerer.stderr):
                 say("  Wine's desktop started without a display driver (a start-up race in "
                     "Wine); starting again")
                 time.sleep(3)  # let that desktop process end first

@@ -24,10 +24,15 @@ OK = "space"
 
 # WINEDEBUG for a run whose boxes are read: the box texts, and Wine's diagnosis of a desktop
 # that came up without a display driver.
-WINEDEBUG = "-all,+msgbox,err+winediag"
-# Now and then the desktop process that Wine starts for a program loads no display driver (a
-# start-up race inside Wine 8), and every window of that program fails. This line says so.
-DESKTOP_FAILED = "no driver could be loaded"
+WINEDEBUG = "-all,+msgbox,err+winediag,err+win"
+# Now and then the desktop process that Wine starts for a program loads no display driver, or
+# does not start at all (a start-up race inside Wine 8), and every window of that program
+# fails. These lines say so.
+DESKTOP_FAILURES = ("no driver could be loaded", "The explorer process failed to start")
+
+
+def desktop_failed(stderr_text):
+    return any(line in stderr_text for line in DESKTOP_FAILURES)
 
 _MSGBOX_LINE = re.compile(r'MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"'}

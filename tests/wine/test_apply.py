@@ -103,7 +103,7 @@ class ApplyCase(e2e.UpdaterCase):
             if timed_out:
                 desktop.keep_wine_on_display(e2e.ENV["prefix"], e2e.ENV["display"])
             self.assertFalse(timed_out, "the run did not end in time")
-            if attempt == 1 and desktop.DESKTOP_FAILED in answerer.stderr:
+            if attempt == 1 and desktop.desktop_failed(answerer.stderr):
                 continue
             break
         result = desktop.RunResult(process.returncode, answerer.boxes, answerer.stderr,

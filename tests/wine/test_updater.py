@@ -227,7 +227,7 @@ class UpdaterCase(unittest.TestCase):
                 # Programs that the run started may still show boxes: start the session afresh.
                 desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
             self.assertFalse(result.timed_out, "the run did not end in time")
-            if attempt == 1 and desktop.DESKTOP_FAILED in result.stderr:
+            if attempt == 1 and desktop.desktop_failed(result.stderr):
                 print(f"\n{self.id()}: Wine's desktop did not start; running again",
                       file=sys.stderr, flush=True)
                 continue
