@@ -36,20 +36,16 @@ void AppendUtf8(std::string& out, char32_t c) {
 std::string LogLine(const LogTime& time, std::u16string_view text) {
     std::string line;
     line.reserve(text.size() + 32);
-    AppendDigits(line, time.year, 4);
-    line += '-';
-    AppendDigits(line, time.month, 2);
-    line += '-';
-    AppendDigits(line, time.day, 2);
-    line += ' ';
-    AppendDigits(line, time.hour, 2);
-    line += ':';
-    AppendDigits(line, time.minute, 2);
-    line += ':';
-    AppendDigits(line, time.second, 2);
-    line += '.';
-    AppendDigits(line, time.millisecond, 3);
-    line += ' ';
+    const struct {
+        int value, width;
+        char after;
+    } stamp[] = {{time.year, 4, '-'},       {time.month, 2, '-'},  {time.day, 2, ' '},
+                 {time.hour, 2, ':'},       {time.minute, 2, ':'}, {time.second, 2, '.'},
+                 {time.millisecond, 3, ' '}};
+    for (const auto& part : stamp) {
+        AppendDigits(line, part.value, part.width);
+        line += part.after;
+    }
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
         if (unit < 0x20 || unit == 0x7F) {
