@@ -31,6 +31,11 @@ WINEDEBUG = "-all,+msgbox,err+winediag,err+win"
 DESKTOP_FAILURES = ("no driver could be loaded", "The explorer process failed to start")
 
 
+# A run whose desktop failed says nothing about the program: it is made this often at most.
+# On a loaded machine two failed desktops in a row have been seen.
+DESKTOP_ATTEMPTS = 3
+
+
 def desktop_failed(stderr_text):
     return any(line in stderr_text for line in DESKTOP_FAILURES)
 

@@ -206,13 +206,13 @@ class UpdaterCase(unittest.TestCase):
         time.sleep(float(os.environ.get("UPDATER_E2E_SETTLE", "0.5")))
 
     def _run(self, argv, answer, timeout, before=None, **watch):
-        """Runs argv once, or twice when Wine's desktop failed to start under the first run.
+        """Runs argv once, or again (DESKTOP_ATTEMPTS runs in all) while Wine's desktop fails.
 
         A run whose windows all failed because Wine's desktop came up without a display driver
         says nothing about the updater, so it is made again from the same state; before()
         restores what a run changes first."""
         watch.setdefault("ignore_captions", (PROGRESS_CAPTION,))
-        for attempt in (1, 2):
+        for attempt in range(1, desktop.DESKTOP_ATTEMPTS + 1):
             if before:
                 before()
             self._settle()
@@ -227,7 +227,7 @@ class UpdaterCase(unittest.TestCase):
                 # Programs that the run started may still show boxes: start the session afresh.
                 desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
             self.assertFalse(result.timed_out, "the run did not end in time")
-            if attempt == 1 and desktop.desktop_failed(result.stderr):
+            if attempt < desktop.DESKTOP_ATTEMPTS and desktop.desktop_failed(result.stderr):
                 print(f"\n{self.id()}: Wine's desktop did not start; running again",
                       file=sys.stderr, flush=True)
                 continue
