@@ -24,6 +24,8 @@ class OwnedHandle {
     ~OwnedHandle() { Close(); }
 
     HANDLE Get() const { return handle; }
+    // Gives the handle up without closing it.
+    HANDLE Release() { return std::exchange(handle, nullptr); }
     // Both "no handle" values the API hands out count as none.
     explicit operator bool() const { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
 

@@ -53,24 +53,24 @@ std::uint32_t ListInto(const std::u16string& root, const std::u16string& relativ
 
 }  // namespace
 
-app::EntryKind WinFileSystem::KindOf(const std::u16string& path) {
+app::EntryKind LegacyFileSystem::KindOf(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(Long(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return app::EntryKind::None;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? app::EntryKind::Folder : app::EntryKind::File;
 }
 
-std::uint32_t WinFileSystem::CreateFolder(const std::u16string& path) {
+std::uint32_t LegacyFileSystem::CreateFolder(const std::u16string& path) {
     return Result(CreateDirectoryW(Long(path).c_str(), nullptr));
 }
 
-std::uint32_t WinFileSystem::Move(const std::u16string& from, const std::u16string& to) {
+std::uint32_t LegacyFileSystem::Move(const std::u16string& from, const std::u16string& to) {
     // Never replaces: what was there has been moved aside first. Written through, so that a
     // copy to another volume has reached the disk when it counts as done.
     return Result(MoveFileExW(Long(from).c_str(), Long(to).c_str(),
                               MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH));
 }
 
-std::uint32_t WinFileSystem::RemoveFile(const std::u16string& path) {
+std::uint32_t LegacyFileSystem::RemoveFile(const std::u16string& path) {
     const std::wstring wide = Long(path);
     // A read-only file (as archives may carry them) is removed all the same.
     const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -80,11 +80,11 @@ std::uint32_t WinFileSystem::RemoveFile(const std::u16string& path) {
     return Result(DeleteFileW(wide.c_str()));
 }
 
-std::uint32_t WinFileSystem::RemoveFolder(const std::u16string& path) {
+std::uint32_t LegacyFileSystem::RemoveFolder(const std::u16string& path) {
     return Result(RemoveDirectoryW(Long(path).c_str()));
 }
 
-std::uint32_t WinFileSystem::ListTree(const std::u16string& root,
+std::uint32_t LegacyFileSystem::ListTree(const std::u16string& root,
                                       std::vector<app::TreeEntry>& entries) {
     entries.clear();
     if (GetFileAttributesW(Long(root).c_str()) == INVALID_FILE_ATTRIBUTES) {

@@ -5,7 +5,7 @@
 
 namespace win {
 
-class WinFileSystem final : public app::FileSystem {
+class LegacyFileSystem final : public app::FileSystem {
   public:
     app::EntryKind KindOf(const std::u16string& path) override;
     std::uint32_t CreateFolder(const std::u16string& path) override;

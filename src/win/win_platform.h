@@ -51,7 +51,7 @@ class WinPlatform final : public app::Platform {
   private:
     net::NetApi& net;
     app::FileRunLog log;
-    WinFileSystem files;
+    LegacyFileSystem files;
 };
 
 }  // namespace win

@@ -1,0 +1,55 @@
+#include "base/file_system.h"
+
+#include "base/text.h"
+
+namespace base {
+
+std::u16string_view FileErrorName(FileError error) {
+    switch (error) {
+        case FileError::None:
+            return u"done";
+        case FileError::NotFound:
+            return u"not found";
+        case FileError::Exists:
+            return u"exists";
+        case FileError::InUse:
+            return u"in use";
+        case FileError::DiskFull:
+            return u"disk full";
+        case FileError::AccessDenied:
+            return u"access denied";
+        case FileError::NotEmpty:
+            return u"not empty";
+        case FileError::Other:
+            break;
+    }
+    return u"failed";
+}
+
+std::u16string FileResult::Describe() const {
+    std::u16string text(FileErrorName(error));
+    if (systemCode != 0) text += u" (error " + DecimalText(systemCode) + u")";
+    return text;
+}
+
+FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path) {
+    // Every prefix up to a backslash is a folder level, but a drive ("C:") and the server and
+    // share of a UNC path ("\\srv\share") are not folders to make.
+    std::size_t from = 0;
+    if (path.starts_with(u"\\\\")) {
+        from = path.find(u'\\', 2);
+        if (from != std::u16string::npos) from = path.find(u'\\', from + 1);
+        if (from == std::u16string::npos) return Succeeded();
+    }
+    for (std::size_t at = path.find(u'\\', from + 1); at != std::u16string::npos;
+         at = path.find(u'\\', at + 1)) {
+        if (path[at - 1] == u':') continue;
+        const std::u16string folder = path.substr(0, at);
+        if (files.KindOf(folder) == EntryKind::Folder) continue;
+        const FileResult made = files.MakeFolder(folder);
+        if (!made.Ok() && !made.Is(FileError::Exists)) return made;
+    }
+    return Succeeded();
+}
+
+}  // namespace base

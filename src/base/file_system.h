@@ -1,0 +1,109 @@
+#pragma once
+// The one file-system seam of the updater: the run, the swap, the cleanup and the downloader
+// all go through it, so that every step can be run natively against a file system that fails
+// any call.
+//
+// Paths are whole Windows paths. A folder may be named with or without its closing backslash;
+// the seam treats both alike. Paths of any length work: the Windows side turns long ones into
+// the "\\?\" form itself.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace base {
+
+// What went wrong, in the terms the updater acts on. The system's own code travels along only
+// for the log.
+enum class FileError : std::uint8_t {
+    None,
+    NotFound,      // the file, or a folder on its path, is not there
+    Exists,        // the target is there already
+    InUse,         // another process holds it (sharing or lock violation, or access denied
+                   // while a file is held open, as Windows reports for a running program)
+    DiskFull,
+    AccessDenied,  // this user may not do it
+    NotEmpty,      // a folder to remove still holds entries
+    Other,
+};
+
+// "not found", "in use", ... for the log.
+std::u16string_view FileErrorName(FileError error);
+
+struct FileResult {
+    FileError error = FileError::None;
+    std::uint32_t systemCode = 0;  // GetLastError() of the failing call, 0 when none failed
+
+    bool Ok() const { return error == FileError::None; }
+    bool Is(FileError kind) const { return error == kind; }
+    // "in use (error 32)"; "done" when it did not fail.
+    std::u16string Describe() const;
+};
+
+inline FileResult Succeeded() {
+    return {};
+}
+
+enum class EntryKind { None, File, Folder };
+
+struct TreeEntry {
+    std::u16string path;  // relative to the listed folder, backslash separated
+    bool folder = false;
+};
+
+// A sub-folder and when it was last written to.
+struct FolderAge {
+    std::u16string name;                // without path
+    std::int64_t lastWriteSeconds = 0;  // seconds since 1970-01-01 UTC
+};
+
+// A file opened for writing; closed with the object if Close was not called.
+class WritableFile {
+  public:
+    virtual ~WritableFile() = default;
+    virtual FileResult Write(const char* data, std::size_t size) = 0;
+    // Everything written has reached the system; a full disk may first show here.
+    virtual FileResult Close() = 0;
+};
+
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+
+    // What the path names; None also when it cannot be told.
+    virtual EntryKind KindOf(const std::u16string& path) = 0;
+    // One folder, whose parent exists; Exists when something has the name already.
+    virtual FileResult MakeFolder(const std::u16string& path) = 0;
+    // Moves a file or folder to a path that does not exist yet, never replacing anything. A
+    // file may cross volumes (copied, then the source deleted); a folder moves within its
+    // volume only.
+    virtual FileResult Move(const std::u16string& from, const std::u16string& to) = 0;
+    // A file, read-only or not; NotFound when it is not there.
+    virtual FileResult RemoveFile(const std::u16string& path) = 0;
+    // An empty folder.
+    virtual FileResult RemoveFolder(const std::u16string& path) = 0;
+    // The folder and everything in it. A link inside is removed as a link: what it points at
+    // is never entered. Goes on past a failing entry and answers the first failure.
+    virtual FileResult RemoveTree(const std::u16string& path) = 0;
+    // Everything under root, each folder before its contents.
+    virtual FileResult ListTree(const std::u16string& root, std::vector<TreeEntry>& entries) = 0;
+    // The sub-folders of parent whose names start with prefix, links left out.
+    virtual std::vector<FolderAge> ListFolders(const std::u16string& parent,
+                                               std::u16string_view prefix) = 0;
+    // The whole file into bytes; Other when it holds more than maxBytes.
+    virtual FileResult ReadSmallFile(const std::u16string& path, std::size_t maxBytes,
+                                     std::string& bytes) = 0;
+    // Opens the file for writing, its first `keep` bytes kept and the rest cut off, positioned
+    // at the end; created (or emptied) when keep is 0. Other threads may read and delete it
+    // meanwhile.
+    virtual FileResult OpenForWriting(const std::u16string& path, std::int64_t keep,
+                                      std::unique_ptr<WritableFile>& file) = 0;
+};
+
+// Makes every missing folder above path (which names a file), outermost first. Stops at the
+// first failure other than Exists.
+FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path);
+
+}  // namespace base
