@@ -62,6 +62,22 @@ bool ReadTextFile(const std::u16string& path, std::u16string& text, std::u16stri
 
 }  // namespace
 
+bool MarkupDoc::LoadUtf8(std::string_view bytes) {
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        resultText.clear();
+        AppendAscii(resultText, "Text is too large");
+        return false;
+    }
+    std::u16string().swap(docText);
+    Utf8ToText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), docText);
+    resultText.clear();
+    AppendDecimal(resultText, static_cast<int64_t>(bytes.size()));
+    AppendAscii(resultText, " bytes to ");
+    AppendDecimal(resultText, static_cast<int64_t>(docText.size()));
+    AppendAscii(resultText, " wide chars");
+    return Parse();
+}
+
 bool MarkupDoc::LoadFile(const std::u16string& path) {
     if (!ReadTextFile(path, docText, resultText)) return false;
     return Parse();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace markup {
 
@@ -50,6 +51,9 @@ class MarkupDoc {
     // Reads a UTF-8 file and parses it; true when it was read and is well-formed. A file that
     // cannot be read leaves the previous document, table and cursor as they were.
     bool LoadFile(const std::u16string& path);
+    // Parses UTF-8 bytes held in memory, decoded as LoadFile decodes a file; true when the
+    // text is well-formed.
+    bool LoadUtf8(std::string_view bytes);
 
     // Moves to the next element of that name among the current element's later siblings (or
     // the children of the entered element); an empty name takes any element.
