@@ -29,6 +29,7 @@ void CompareScanners(const std::u16string& text) {
         Check(type == markup::ScanTokenStepwise(slow, b));
         Check(fast.pos == slow.pos && a.length == b.length && a.flags == b.flags &&
               a.name == b.name && fast.nameStart == slow.nameStart && fast.nameEnd == slow.nameEnd);
+        Check(type != markup::NodeError || a.error == b.error);
         if (type == markup::NodeEndOfText) return;
     }
 }
@@ -64,9 +65,10 @@ void CheckTable(const MarkupDoc& doc, const std::u16string& text) {
     }
 }
 
-// Moves a freshly parsed document's cursor along a path of sibling counts, one per level.
-bool Reach(MarkupDoc& doc, const std::u16string& text, const std::vector<int>& path) {
-    doc.SetDocument(text.c_str());
+// Moves the cursor from the start of the document along a path of sibling counts, one per
+// level.
+bool Reach(MarkupDoc& doc, const std::vector<int>& path) {
+    doc.ResetPosition();
     for (size_t level = 0; level < path.size(); ++level) {
         if (level > 0 && !doc.EnterElement()) return false;
         for (int step = 0; step <= path[level]; ++step) {
@@ -78,12 +80,12 @@ bool Reach(MarkupDoc& doc, const std::u16string& text, const std::vector<int>& p
 
 // Visits elements through the cursor; with no way back up, each one is reached by replaying
 // its path from the start of the document.
-void WalkWithCursor(MarkupDoc& doc, const std::u16string& text) {
+void WalkWithCursor(MarkupDoc& doc) {
     std::vector<std::vector<int>> pending = {{0}};
     for (int budget = 300; !pending.empty() && budget > 0; --budget) {
         std::vector<int> path = std::move(pending.back());
         pending.pop_back();
-        if (!Reach(doc, text, path)) continue;
+        if (!Reach(doc, path)) continue;
         doc.GetAttribute(u"name");
         doc.GetAttribute(u"url");
         std::vector<int> child = path;
@@ -104,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MarkupDoc doc;
     doc.SetDocument(text.c_str());
+    doc.Result().Describe(doc.DocText());
     CheckTable(doc, text);
-    WalkWithCursor(doc, text);
+    WalkWithCursor(doc);
     return 0;
 }

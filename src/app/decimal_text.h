@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
-#include "markup/text_util.h"
+#include "base/text.h"
 
 namespace app {
 
 inline std::u16string DecimalText(std::int64_t value) {
     std::u16string text;
-    markup::AppendDecimal(text, value);
+    base::AppendDecimal(text, value);
     return text;
 }
 

@@ -64,7 +64,7 @@ ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
 
     markup::MarkupDoc doc;
     if (!doc.LoadFile(path)) {
-        log.Write(u"manifest unreadable: " + doc.ResultText());
+        log.Write(u"manifest unreadable: " + doc.Result().Describe(doc.DocText()));
         return ManifestResult::Failed;
     }
     if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {

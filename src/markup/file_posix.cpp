@@ -72,8 +72,8 @@ int64_t FileSizeOf(std::FILE* file) {
     return static_cast<int64_t>(info.st_size);
 }
 
-std::u16string SystemErrorText() {
-    const char* message = std::strerror(errno);
+std::u16string SystemErrorText(int error) {
+    const char* message = std::strerror(error);
     std::u16string text;
     Utf8ToText(reinterpret_cast<const uint8_t*>(message), std::strlen(message), text);
     const size_t lineEnd = text.find_first_of(u"\r\n");

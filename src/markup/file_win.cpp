@@ -31,8 +31,8 @@ int64_t FileSizeOf(std::FILE* file) {
     return size;
 }
 
-std::u16string SystemErrorText() {
-    const wchar_t* message = _wcserror(errno);
+std::u16string SystemErrorText(int error) {
+    const wchar_t* message = _wcserror(error);
     std::u16string text(reinterpret_cast<const char16_t*>(message), wcslen(message));
     const size_t lineEnd = text.find_first_of(u"\r\n");
     if (lineEnd != std::u16string::npos) text.resize(lineEnd);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-#include "markup/text_util.h"
 #include "markup/token_scanner.h"
 
 namespace markup {
@@ -37,8 +36,7 @@ bool MarkupDoc::SetDocument(const char16_t* text) {
     const size_t length = text != nullptr ? TextLength(text) : 0;
     if (!FitsOffsets(length)) return false;
     docText.assign(text != nullptr ? text : u"", length);
-    resultText.clear();
-    return Parse();
+    return Parse(-1);
 }
 
 bool MarkupDoc::SetDocument(std::u16string&& text) {
@@ -46,17 +44,13 @@ bool MarkupDoc::SetDocument(std::u16string&& text) {
     if (zero != std::u16string::npos) text.resize(zero);
     if (!FitsOffsets(text.size())) return false;
     docText = std::move(text);
-    resultText.clear();
-    return Parse();
+    return Parse(-1);
 }
 
 bool MarkupDoc::FitsOffsets(size_t length) {
     if (length <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) return true;
     // Offsets are 32-bit; such a text cannot be addressed, so the old document stays.
-    resultText.clear();
-    AppendAscii(resultText, "Document of ");
-    AppendDecimal(resultText, static_cast<int64_t>(length));
-    AppendAscii(resultText, " wide chars is too large");
+    result = ParseResult{.status = Status::TooLarge, .units = static_cast<int64_t>(length)};
     return false;
 }
 
@@ -69,44 +63,36 @@ void MarkupDoc::ResetPosition() {
     nodeLength = 0;
 }
 
-bool MarkupDoc::Parse() {
-    // After a file load this holds the load line, which stays in front of the parse message.
-    std::u16string loadLine;
-    loadLine.swap(resultText);
-    ResetPosition();
-
+bool MarkupDoc::Parse(int64_t bytes) {
     const int32_t textLength = static_cast<int32_t>(docText.size());
+    result = ParseResult{.bytes = bytes, .units = textLength};
+    ResetPosition();
     elemUsed = 1;
     GrowElementTable(textLength / 64 + 8);
     Elem(0) = ElemPos{};
 
+    // Faults of the document as a whole win over any met inside it.
     if (textLength == 0) {
-        AppendAscii(resultText, "Empty document");
+        result.status = Status::EmptyDocument;
     } else {
         TokenPos cursor;
         cursor.text = docText.c_str();
         const int32_t first = ParseElements(0, cursor);
         Elem(0).length = textLength;
         if (first == 0) {
-            resultText.clear();
-            AppendAscii(resultText, "No root element");
+            result.status = Status::NoRootElement;
+            result.offset = 0;
         } else {
             Elem(0).firstChild = first;
             if (Elem(first).next != 0) {
-                resultText.clear();
-                AppendAscii(resultText, "Root element has sibling");
+                result.status = Status::RootHasSibling;
+                result.offset = Elem(Elem(first).next).start;
             }
         }
+        if (result.status != Status::EndTagMismatch) result.startOffset = 0;
     }
     ResetPosition();
 
-    if (!loadLine.empty()) {
-        if (!resultText.empty()) {
-            loadLine.append(u", ");
-            loadLine.append(resultText);
-        }
-        resultText.swap(loadLine);
-    }
     const ElemPos& document = Elem(0);
     return (document.flagsLevel & FlagIllFormed) == 0 && document.firstChild != 0 &&
            Elem(document.firstChild).next == 0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "markup/parse_result.h"
+
 namespace markup {
 
 // Flags in ElemPos::flagsLevel, above the 16-bit level.
@@ -34,7 +36,7 @@ struct TokenPos;
 
 // A non-validating XML reader: the document text, a flat table of element positions built by
 // one parse, and a cursor that finds and enters elements and reads attribute values. Bad input
-// never throws: calls return false and resultText describes the last load and parse.
+// never throws: calls return false and Result() tells how the last load and parse ended.
 class MarkupDoc {
   public:
     // Holds the empty document.
@@ -63,7 +65,10 @@ class MarkupDoc {
     // The decoded value of an attribute of the current element, or an empty string.
     std::u16string GetAttribute(const std::u16string& name) const;
 
-    const std::u16string& ResultText() const { return resultText; }
+    // Puts the cursor back where a parse leaves it, before the first element.
+    void ResetPosition();
+
+    const ParseResult& Result() const { return result; }
     const std::u16string& DocText() const { return docText; }
     int ElemUsed() const { return elemUsed; }
     const ElemPos& ElemAt(int i) const { return segments[i >> 16][i & 0xFFFF]; }
@@ -71,14 +76,14 @@ class MarkupDoc {
   private:
     ElemPos& Elem(int32_t i) { return segments[i >> 16][i & 0xFFFF]; }
     bool FitsOffsets(size_t length);
-    bool Parse();
+    // Parses docText; bytes is how many UTF-8 bytes it came from, or -1.
+    bool Parse(int64_t bytes);
     int32_t ParseElements(int32_t startParent, TokenPos& cursor);
-    void RelinkMovedChildren(int32_t firstAdded);
     bool GrowElementTable(int32_t wanted);
-    void ResetPosition();
+    friend class ElementParser;
 
     std::u16string docText;
-    std::u16string resultText;
+    ParseResult result;
     int32_t parentPos = 0;
     int32_t mainPos = 0;
     int32_t childPos = 0;

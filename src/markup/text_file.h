@@ -15,7 +15,7 @@ std::FILE* OpenSharedForReading(const std::u16string& path);
 // with errno set when it cannot be found or the path names a folder.
 int64_t FileSizeOf(std::FILE* file);
 
-// The C library's message for the current errno, cut before its first CR or LF.
-std::u16string SystemErrorText();
+// The C library's message for an errno value, cut before its first CR or LF.
+std::u16string SystemErrorText(int error);
 
 }  // namespace markup

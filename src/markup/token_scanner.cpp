@@ -1,6 +1,5 @@
 #include "markup/token_scanner.h"
 
-#include "markup/scan_messages.h"
 #include "markup/text_util.h"
 #include "markup/token_scanner_stepwise.h"
 
@@ -54,10 +53,10 @@ inline NodeType Finish(TokenPos& cursor, NodeToken& token, NodeType type, int32_
     return type;
 }
 
-inline NodeType Unterminated(TokenPos& cursor, NodeToken& token, const char* label) {
+inline NodeType Unterminated(TokenPos& cursor, NodeToken& token, Status status) {
     int32_t end = cursor.pos;
     while (cursor.text[end] != 0) ++end;
-    SetUnterminatedMessage(token.name, label, token.start);
+    token.error = status;
     return Finish(cursor, token, NodeError, end - 1);
 }
 
@@ -66,7 +65,7 @@ inline NodeType Unterminated(TokenPos& cursor, NodeToken& token, const char* lab
 // "="; an error token also ends before any "<". The units before a ">" that decide an empty
 // element are read back from the text instead of being tracked unit by unit.
 template <bool isError>
-NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, const char* label) {
+NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, Status unterminated) {
     const char16_t* text = cursor.text;
     bool afterEquals = false;
     int32_t i = bodyStart;
@@ -77,7 +76,7 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
             c = text[++i];
         }
         if (c == u'>') break;
-        if (c == 0) return Unterminated(cursor, token, label);
+        if (c == 0) return Unterminated(cursor, token, unterminated);
         if (isError && c == u'<') return Finish(cursor, token, NodeError, i - 1);
         if (c == u'=') {
             const char16_t lastChar = i > bodyStart ? text[i - 1] : 0;
@@ -101,7 +100,7 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
                         q = text[++i];
                     } while (q > u'\'' || (q != c && q != 0));
                 }
-                if (q == 0) return Unterminated(cursor, token, label);
+                if (q == 0) return Unterminated(cursor, token, unterminated);
             }
         }
         // Whitespace leaves afterEquals as it is.
@@ -120,7 +119,7 @@ NodeType ScanTagBody(TokenPos& cursor, NodeToken& token, int32_t bodyStart, cons
 // A token that ends at a ">" preceded by the given units ("?", "--" or "]]"), and only where the
 // ">" lies beyond offset markerLength.
 NodeType ScanToMarker(TokenPos& cursor, NodeToken& token, int32_t i, NodeType type,
-                      const char16_t* lead, int32_t leadLength, const char* label) {
+                      const char16_t* lead, int32_t leadLength, Status unterminated) {
     const char16_t* text = cursor.text;
     for (;; ++i) {
         const char16_t c = text[i];
@@ -131,7 +130,7 @@ NodeType ScanToMarker(TokenPos& cursor, NodeToken& token, int32_t i, NodeType ty
                 return Finish(cursor, token, type, i);
             }
         } else if (c == 0) {
-            return Unterminated(cursor, token, label);
+            return Unterminated(cursor, token, unterminated);
         }
     }
 }
@@ -143,7 +142,7 @@ NodeType ScanDeclaration(TokenPos& cursor, NodeToken& token, int32_t i) {
     for (;; ++i) {
         const char16_t c = text[i];
         if (c == u'>' && !inSingle && !inDouble) return Finish(cursor, token, NodeDocType, i);
-        if (c == 0) return Unterminated(cursor, token, "Doctype");
+        if (c == 0) return Unterminated(cursor, token, Status::UnterminatedDocType);
         if (c == u'"' && !inSingle) inDouble = !inDouble;
         if (c == u'\'' && !inDouble) inSingle = !inSingle;
     }
@@ -155,48 +154,51 @@ NodeType ScanMarkup(TokenPos& cursor, NodeToken& token) {
     const char16_t c = text[start + 1];
     if (IsNameStart(c)) {
         const int32_t nameEnd = SkipName(text, start + 2);
-        if (text[nameEnd] == 0) return Unterminated(cursor, token, "Element tag");
+        if (text[nameEnd] == 0) return Unterminated(cursor, token, Status::UnterminatedElementTag);
         token.name.assign(text + start + 1, static_cast<size_t>(nameEnd - start - 1));
-        return ScanTagBody<false>(cursor, token, nameEnd, "Element tag");
+        return ScanTagBody<false>(cursor, token, nameEnd, Status::UnterminatedElementTag);
     }
     switch (c) {
         case u'/': {
             const int32_t nameEnd = SkipName(text, start + 2);
-            if (text[nameEnd] == 0) return Unterminated(cursor, token, "Element end tag");
+            if (text[nameEnd] == 0) return Unterminated(cursor, token, Status::UnterminatedEndTag);
             cursor.nameStart = start + 2;
             cursor.nameEnd = nameEnd - 1;
             int32_t i = nameEnd;
             while (text[i] != u'>') {
-                if (text[i] == 0) return Unterminated(cursor, token, "Element end tag");
+                if (text[i] == 0) return Unterminated(cursor, token, Status::UnterminatedEndTag);
                 ++i;
             }
             return Finish(cursor, token, NodeEndTag, i);
         }
         case u'?': {
             const int32_t nameEnd = SkipName(text, start + 2);
-            if (text[nameEnd] == 0) return Unterminated(cursor, token, "Processing instruction");
+            if (text[nameEnd] == 0)
+                return Unterminated(cursor, token, Status::UnterminatedInstruction);
             token.name.assign(text + start + 2, static_cast<size_t>(nameEnd - start - 2));
             return ScanToMarker(cursor, token, nameEnd, NodeProcessingInstruction, u"?", 1,
-                                "Processing instruction");
+                                Status::UnterminatedInstruction);
         }
         case u'!':
             switch (text[start + 2]) {
                 case u'-':
                     if (text[start + 3] == u'-') {
                         return ScanToMarker(cursor, token, start + 4, NodeComment, u"--", 2,
-                                            "Comment");
+                                            Status::UnterminatedComment);
                     }
-                    if (text[start + 3] == 0) return Unterminated(cursor, token, "tag");
-                    SetIncorrectMessage(token.name, "comment tag", start);
-                    return ScanTagBody<true>(cursor, token, start + 4, "tag");
+                    if (text[start + 3] == 0)
+                        return Unterminated(cursor, token, Status::UnterminatedTag);
+                    token.error = Status::BadCommentTag;
+                    return ScanTagBody<true>(cursor, token, start + 4, Status::UnterminatedTag);
                 case u'[':
                     if (text[start + 3] == u'C') {
                         return ScanToMarker(cursor, token, start + 4, NodeCData, u"]]", 2,
-                                            "CDATA Section");
+                                            Status::UnterminatedCData);
                     }
-                    if (text[start + 3] == 0) return Unterminated(cursor, token, "tag");
-                    SetIncorrectMessage(token.name, "tag", start);
-                    return ScanTagBody<true>(cursor, token, start + 4, "tag");
+                    if (text[start + 3] == 0)
+                        return Unterminated(cursor, token, Status::UnterminatedTag);
+                    token.error = Status::BadBracketTag;
+                    return ScanTagBody<true>(cursor, token, start + 4, Status::UnterminatedTag);
                 case u'D':
                     // Nested declarations, comments and instructions: rare enough for the
                     // unit-by-unit machine.
@@ -206,16 +208,16 @@ NodeType ScanMarkup(TokenPos& cursor, NodeToken& token) {
                 case u'N':
                     return ScanDeclaration(cursor, token, start + 3);
                 case 0:
-                    return Unterminated(cursor, token, "tag");
+                    return Unterminated(cursor, token, Status::UnterminatedTag);
                 default:
-                    SetIncorrectMessage(token.name, "! tag", start);
-                    return ScanTagBody<true>(cursor, token, start + 3, "tag");
+                    token.error = Status::BadBangTag;
+                    return ScanTagBody<true>(cursor, token, start + 3, Status::UnterminatedTag);
             }
         case 0:
-            return Unterminated(cursor, token, "tag");
+            return Unterminated(cursor, token, Status::UnterminatedTag);
         default:
-            SetIncorrectMessage(token.name, "tag name character", start);
-            return ScanTagBody<true>(cursor, token, start + 2, "tag");
+            token.error = Status::BadTagNameCharacter;
+            return ScanTagBody<true>(cursor, token, start + 2, Status::UnterminatedTag);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "markup/parse_result.h"
+
 namespace markup {
 
 // Kinds of token. The values are stored in tables and compared by callers, so they are fixed.
@@ -35,12 +37,14 @@ struct NodeToken {
     int32_t start = 0;   // offset of the first unit; for every tag its "<"
     int32_t length = 0;  // number of units
     uint32_t flags = 0;  // FlagEmptyElement or 0
-    // Start-tag name, processing-instruction target or error message; other tokens leave it.
+    // Start-tag name or processing-instruction target; other tokens leave it.
     std::u16string name;
+    // What is wrong with a NodeError token, which starts at the fault; other tokens leave it.
+    Status error = Status::Ok;
 };
 
 // Scans the token at cursor.pos into token, moves cursor.pos past it and returns its type.
-// Malformed input comes back as NodeError with a message in token.name; at the terminating
+// Malformed input comes back as NodeError with its status in token.error; at the terminating
 // zero NodeEndOfText is returned and pos stays.
 NodeType ScanToken(TokenPos& cursor, NodeToken& token);
 

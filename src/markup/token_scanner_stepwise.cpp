@@ -1,6 +1,5 @@
 #include "markup/token_scanner_stepwise.h"
 
-#include "markup/scan_messages.h"
 #include "markup/text_util.h"
 
 namespace markup {
@@ -22,129 +21,140 @@ bool IsNameStart(char16_t c) {
     return (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c > 0x60;
 }
 
-const char* UnterminatedLabel(uint32_t state, NodeType type) {
-    if ((state & InDocType) != 0 || type == NodeDocType) return "Doctype";
-    switch (type) {
-        case NodeElement:
-            return "Element tag";
-        case NodeEndTag:
-            return "Element end tag";
-        case NodeCData:
-            return "CDATA Section";
-        case NodeProcessingInstruction:
-            return "Processing instruction";
-        case NodeComment:
-            return "Comment";
-        default:
-            return "tag";
-    }
-}
+// One token's scan, one unit a step. Each step first finishes a name being read, then either
+// looks for the end marker of a kind already known or narrows down the kind. Every step that
+// can end the token says so by returning true.
+class StepwiseScan {
+  public:
+    StepwiseScan(TokenPos& cursor, NodeToken& token) : cursor(cursor), token(token) {}
 
-}  // namespace
-
-NodeType ScanTokenStepwise(TokenPos& cursor, NodeToken& token) {
-    const char16_t* text = cursor.text;
-    const int32_t start = cursor.pos;
-    token.start = start;
-    token.flags = 0;
-    if (text[start] == 0) {
-        token.type = static_cast<NodeType>(0);
-        token.length = 0;
-        return NodeEndOfText;
-    }
-
-    uint32_t state = 0;
-    const char16_t* marker = nullptr;
-    int32_t markerLength = 0;
-    NodeType type = NodeError;
-    int32_t nameStart = 0;
-    char16_t lastChar = 0;
-    char16_t charBeforeLast = 0;
-    int32_t tokenEnd = start;
-
-    for (int32_t i = start;; ++i) {
-        const char16_t c = text[i];
-        if (c == 0) {
-            tokenEnd = i - 1;
-            if (type != NodeText && type != NodeWhitespace) {
-                SetUnterminatedMessage(token.name, UnterminatedLabel(state, type), start);
-                type = NodeError;
-            }
-            break;
-        }
-
-        // Step 1: a name being read swallows everything up to whitespace, "/" or ">".
-        if (nameStart != 0) {
-            if (!IsXmlSpace(c) && c != u'/' && c != u'>') continue;
-            if (type == NodeEndTag) {
-                cursor.nameStart = nameStart;
-                cursor.nameEnd = i - 1;
-            } else {
-                token.name.assign(text + nameStart, static_cast<size_t>(i - nameStart));
-            }
-            nameStart = 0;
-            lastChar = 0;
-            charBeforeLast = 0;
-        }
-
-        // Step 2: the kind is known; look for its end marker.
-        if (markerLength != 0) {
-            if (c == u'>' && (state & (InSingleQuote | InDoubleQuote)) == 0) {
-                tokenEnd = i;
-                if (markerLength == 1) {
-                    markerLength = 0;
-                    if (type == NodeElement && lastChar == u'/' &&
-                        (charBeforeLast == 0 || IsXmlSpace(charBeforeLast) ||
-                         charBeforeLast == u'\'' || charBeforeLast == u'"')) {
-                        token.flags |= FlagEmptyElement;
-                    }
-                    if ((state & InDocType) != 0) continue;
-                    break;
-                }
-                bool markerEnds = tokenEnd > markerLength;
-                for (int32_t k = 0; markerEnds && k < markerLength - 1; ++k) {
-                    if (text[i - (markerLength - 1) + k] != marker[k]) markerEnds = false;
-                }
-                if (markerEnds) {
-                    markerLength = 0;
-                    if ((state & InDocType) != 0) continue;
-                    break;
-                }
-                continue;
-            }
-            if (c == u'<' && (type == NodeText || type == NodeError)) {
-                tokenEnd = i - 1;
+    NodeType Run() {
+        const char16_t* text = cursor.text;
+        for (int32_t i = token.start;; ++i) {
+            const char16_t c = text[i];
+            if (c == 0) {
+                EndOfText(i);
                 break;
             }
-            if (type == NodeElement || type == NodeError) {
-                if ((state & InDoubleQuote) != 0) {
-                    if (c == u'"') state &= ~InDoubleQuote;
-                } else if ((state & InSingleQuote) != 0) {
-                    if (c == u'\'') state &= ~InSingleQuote;
-                } else if (c == u'"' || c == u'\'') {
-                    if ((state & AfterEquals) != 0) {
-                        state &= ~AfterEquals;
-                        state |= c == u'"' ? InDoubleQuote : InSingleQuote;
-                    }
-                } else if (c == u'=') {
-                    if ((state & AfterEquals) == 0 && lastChar != u'=') {
-                        state |= AfterEquals;
-                    } else {
-                        state &= ~AfterEquals;
-                    }
-                } else if (!IsXmlSpace(c)) {
-                    state &= ~AfterEquals;
-                }
-                charBeforeLast = lastChar;
-                lastChar = c;
-            } else if (type == NodeDocType) {
-                if (c == u'"' && (state & InSingleQuote) == 0) state ^= InDoubleQuote;
-                if (c == u'\'' && (state & InDoubleQuote) == 0) state ^= InSingleQuote;
-            }
-            continue;
+            if (InName(c, i)) continue;
+            if (markerLength != 0 ? TowardsMarker(c, i) : TowardsKind(c, i)) break;
         }
+        cursor.pos = tokenEnd + 1;
+        token.type = type;
+        token.length = tokenEnd + 1 - token.start;
+        return type;
+    }
 
-        // Step 3: the kind is still open.
+  private:
+    void Expect(NodeType kind, const char16_t* end, int32_t endLength) {
+        type = kind;
+        marker = end;
+        markerLength = endLength;
+    }
+    void Fail(Status error) {
+        Expect(NodeError, u">", 1);
+        token.error = error;
+    }
+
+    // Text and whitespace end at the end of the text; every other kind is cut short there.
+    void EndOfText(int32_t i) {
+        tokenEnd = i - 1;
+        if (type == NodeText || type == NodeWhitespace) return;
+        if ((state & InDocType) != 0 || type == NodeDocType) {
+            token.error = Status::UnterminatedDocType;
+        } else if (type == NodeElement) {
+            token.error = Status::UnterminatedElementTag;
+        } else if (type == NodeEndTag) {
+            token.error = Status::UnterminatedEndTag;
+        } else if (type == NodeCData) {
+            token.error = Status::UnterminatedCData;
+        } else if (type == NodeProcessingInstruction) {
+            token.error = Status::UnterminatedInstruction;
+        } else if (type == NodeComment) {
+            token.error = Status::UnterminatedComment;
+        } else {
+            token.error = Status::UnterminatedTag;
+        }
+        type = NodeError;
+    }
+
+    // A name being read swallows everything up to whitespace, "/" or ">".
+    bool InName(char16_t c, int32_t i) {
+        if (nameStart == 0) return false;
+        if (!IsXmlSpace(c) && c != u'/' && c != u'>') return true;
+        if (type == NodeEndTag) {
+            cursor.nameStart = nameStart;
+            cursor.nameEnd = i - 1;
+        } else {
+            token.name.assign(cursor.text + nameStart, static_cast<size_t>(i - nameStart));
+        }
+        nameStart = 0;
+        lastChar = 0;
+        charBeforeLast = 0;
+        return false;
+    }
+
+    bool TowardsMarker(char16_t c, int32_t i) {
+        if (c == u'>' && (state & (InSingleQuote | InDoubleQuote)) == 0) return AtGreaterThan(i);
+        if (c == u'<' && (type == NodeText || type == NodeError)) {
+            tokenEnd = i - 1;
+            return true;
+        }
+        if (type == NodeElement || type == NodeError) {
+            TrackTagBody(c);
+        } else if (type == NodeDocType) {
+            if (c == u'"' && (state & InSingleQuote) == 0) state ^= InDoubleQuote;
+            if (c == u'\'' && (state & InDoubleQuote) == 0) state ^= InSingleQuote;
+        }
+        return false;
+    }
+
+    // A ">" ends the token when the marker's other units stand before it; within a document
+    // type it ends only the nested part.
+    bool AtGreaterThan(int32_t i) {
+        tokenEnd = i;
+        if (markerLength == 1) {
+            if (type == NodeElement && lastChar == u'/' &&
+                (charBeforeLast == 0 || IsXmlSpace(charBeforeLast) || charBeforeLast == u'\'' ||
+                 charBeforeLast == u'"')) {
+                token.flags |= FlagEmptyElement;
+            }
+        } else {
+            bool markerEnds = tokenEnd > markerLength;
+            for (int32_t k = 0; markerEnds && k < markerLength - 1; ++k) {
+                if (cursor.text[i - (markerLength - 1) + k] != marker[k]) markerEnds = false;
+            }
+            if (!markerEnds) return false;
+        }
+        markerLength = 0;
+        return (state & InDocType) == 0;
+    }
+
+    // Quotes open a value only right after "=" (whitespace between allowed).
+    void TrackTagBody(char16_t c) {
+        if ((state & InDoubleQuote) != 0) {
+            if (c == u'"') state &= ~InDoubleQuote;
+        } else if ((state & InSingleQuote) != 0) {
+            if (c == u'\'') state &= ~InSingleQuote;
+        } else if (c == u'"' || c == u'\'') {
+            if ((state & AfterEquals) != 0) {
+                state &= ~AfterEquals;
+                state |= c == u'"' ? InDoubleQuote : InSingleQuote;
+            }
+        } else if (c == u'=') {
+            if ((state & AfterEquals) == 0 && lastChar != u'=') {
+                state |= AfterEquals;
+            } else {
+                state &= ~AfterEquals;
+            }
+        } else if (!IsXmlSpace(c)) {
+            state &= ~AfterEquals;
+        }
+        charBeforeLast = lastChar;
+        lastChar = c;
+    }
+
+    bool TowardsKind(char16_t c, int32_t i) {
         if (state == 0) {
             if (c == u'<') {
                 state |= AfterLt;
@@ -152,105 +162,96 @@ NodeType ScanTokenStepwise(TokenPos& cursor, NodeToken& token) {
                 state |= InWhitespace;
                 type = NodeWhitespace;
             } else {
-                type = NodeText;
-                marker = u"<";
-                markerLength = 1;
+                Expect(NodeText, u"<", 1);
             }
         } else if ((state & InWhitespace) != 0) {
             if (c == u'<') {
                 tokenEnd = i - 1;
                 type = NodeWhitespace;
-                break;
+                return true;
             }
             if (!IsXmlSpace(c)) {
                 state &= ~InWhitespace;
-                type = NodeText;
-                marker = u"<";
-                markerLength = 1;
+                Expect(NodeText, u"<", 1);
             }
         } else if ((state & AfterLt) != 0) {
             state &= ~AfterLt;
-            if (IsNameStart(c)) {
-                type = NodeElement;
-                marker = u">";
-                markerLength = 1;
-                nameStart = i;
-            } else if (c == u'/') {
-                type = NodeEndTag;
-                marker = u">";
-                markerLength = 1;
-                nameStart = i + 1;
-            } else if (c == u'!') {
-                state |= AfterBang;
-            } else if (c == u'?') {
-                type = NodeProcessingInstruction;
-                marker = u"?>";
-                markerLength = 2;
-                nameStart = i + 1;
-            } else {
-                type = NodeError;
-                marker = u">";
-                markerLength = 1;
-                SetIncorrectMessage(token.name, "tag name character", start);
-            }
-        } else if ((state & AfterBang) != 0) {
-            state &= ~AfterBang;
-            const bool inDocType = (state & InDocType) != 0;
-            if (c == u'-') {
-                state |= AfterBangDash;
-            } else if (!inDocType && c == u'[') {
-                state |= AfterBangBracket;
-            } else if (!inDocType && c == u'D') {
-                state |= InDocType;
-            } else {
-                marker = u">";
-                markerLength = 1;
-                if (c == u'E' || c == u'A' || c == u'N') {
-                    type = NodeDocType;
-                } else {
-                    type = NodeError;
-                    SetIncorrectMessage(token.name, "! tag", start);
-                }
-            }
-        } else if ((state & AfterBangDash) != 0) {
-            state &= ~AfterBangDash;
-            if (c == u'-') {
-                type = NodeComment;
-                marker = u"-->";
-                markerLength = 3;
-            } else {
-                type = NodeError;
-                marker = u">";
-                markerLength = 1;
-                SetIncorrectMessage(token.name, "comment tag", start);
-            }
-        } else if ((state & AfterBangBracket) != 0) {
-            state &= ~AfterBangBracket;
-            if (c == u'C') {
-                type = NodeCData;
-                marker = u"]]>";
-                markerLength = 3;
-            } else {
-                type = NodeError;
-                marker = u">";
-                markerLength = 1;
-                SetIncorrectMessage(token.name, "tag", start);
-            }
+            AfterLessThan(c, i);
+        } else if ((state & (AfterBang | AfterBangDash | AfterBangBracket)) != 0) {
+            AfterExclamation(c);
         } else if ((state & InDocType) != 0) {
             if (c == u'<') {
                 state |= AfterLt;
             } else if (c == u'>') {
                 tokenEnd = i;
                 type = NodeDocType;
-                break;
+                return true;
             }
+        }
+        return false;
+    }
+
+    void AfterLessThan(char16_t c, int32_t i) {
+        if (IsNameStart(c)) {
+            Expect(NodeElement, u">", 1);
+            nameStart = i;
+        } else if (c == u'/') {
+            Expect(NodeEndTag, u">", 1);
+            nameStart = i + 1;
+        } else if (c == u'!') {
+            state |= AfterBang;
+        } else if (c == u'?') {
+            Expect(NodeProcessingInstruction, u"?>", 2);
+            nameStart = i + 1;
+        } else {
+            Fail(Status::BadTagNameCharacter);
         }
     }
 
-    cursor.pos = tokenEnd + 1;
-    token.type = type;
-    token.length = tokenEnd + 1 - start;
-    return type;
+    // "<!", "<!-" or "<![" has been read.
+    void AfterExclamation(char16_t c) {
+        const uint32_t read = state & (AfterBang | AfterBangDash | AfterBangBracket);
+        state &= ~read;
+        if (read == AfterBangDash) {
+            c == u'-' ? Expect(NodeComment, u"-->", 3) : Fail(Status::BadCommentTag);
+        } else if (read == AfterBangBracket) {
+            c == u'C' ? Expect(NodeCData, u"]]>", 3) : Fail(Status::BadBracketTag);
+        } else if (c == u'-') {
+            state |= AfterBangDash;
+        } else if ((state & InDocType) == 0 && c == u'[') {
+            state |= AfterBangBracket;
+        } else if ((state & InDocType) == 0 && c == u'D') {
+            state |= InDocType;
+        } else if (c == u'E' || c == u'A' || c == u'N') {
+            Expect(NodeDocType, u">", 1);
+        } else {
+            Fail(Status::BadBangTag);
+        }
+    }
+
+    TokenPos& cursor;
+    NodeToken& token;
+    uint32_t state = 0;
+    const char16_t* marker = nullptr;
+    int32_t markerLength = 0;
+    NodeType type = NodeError;
+    int32_t nameStart = 0;  // 0 when no name is being read
+    char16_t lastChar = 0;
+    char16_t charBeforeLast = 0;
+    int32_t tokenEnd = 0;
+};
+
+}  // namespace
+
+NodeType ScanTokenStepwise(TokenPos& cursor, NodeToken& token) {
+    token.start = cursor.pos;
+    token.flags = 0;
+    if (cursor.text[token.start] == 0) {
+        token.type = static_cast<NodeType>(0);
+        token.length = 0;
+        return NodeEndOfText;
+    }
+    return StepwiseScan(cursor, token).Run();
 }
 
 }  // namespace markup

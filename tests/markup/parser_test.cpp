@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "markup/markup_doc.h"
@@ -10,43 +13,73 @@
 namespace markup {
 namespace {
 
-TEST(Parser, VerdictAndResultText) {
+TEST(Parser, StatusAndOffset) {
+    using enum Status;
     const struct {
         std::u16string text;
-        std::u16string result = u"";  // empty when the text is well-formed
+        Status status = Ok;
+        int32_t offset = 0;
+        int32_t startOffset = 0;
     } cases[] = {
-        {u"", u"Empty document"},
-        {u"<r><a><b/></r>", u"End tag 'r' at offset 11 does not match start tag 'a' at offset 3"},
-        {u"<a/><b/>", u"Root element has sibling"},
-        {u"<A></a>", u"No start tag for end tag 'a' at offset 3"},
+        {u"", EmptyDocument},
+        {u"<r><a><b/></r>", EndTagMismatch, 10, 3},
+        {u"<a/><b/>", RootHasSibling, 4},
+        {u"<A></a>", NoStartTag, 3},
         {u"<a[1]></a>"},
-        {u"<ab></a>", u"No start tag for end tag 'a' at offset 4"},
+        {u"<ab></a>", NoStartTag, 4},
         {u"\uFEFF<?xml version='1.0'?>\n<!DOCTYPE r [<!ENTITY e 'x>y'>]><!-- c -->\n"
          u"<r><![CDATA[x]]><?p?>\n</r>\n"},
-        {u"<r>< a></r>", u"Incorrect tag name character at offset 3"},
-        {u"<r><!x></r>", u"Incorrect ! tag at offset 3"},
-        {u"<r><!-x></r>", u"Incorrect comment tag at offset 3"},
-        {u"<r><![x></r>", u"Incorrect tag at offset 3"},
-        {u"<a", u"No root element"},
-        {u"<r><!-- x", u"Comment at offset 3 unterminated"},
-        {u"<r>text", u"Element 'r' at offset 0 not ended"},
-        // Only the first error survives.
-        {u"<r></x></y>< a></r>", u"No start tag for end tag 'x' at offset 3"},
+        {u"<r>< a></r>", BadTagNameCharacter, 3},
+        {u"<r><!x></r>", BadBangTag, 3},
+        {u"<r><!-x></r>", BadCommentTag, 3},
+        {u"<r><![x></r>", BadBracketTag, 3},
+        {u"<a", NoRootElement},
+        {u"<r><!-- x", UnterminatedComment, 3},
+        {u"<r>text", ElementNotEnded, 0},
+        // Only the first fault survives.
+        {u"<r></x></y>< a></r>", NoStartTag, 3},
     };
     // One document for all, so that each parse must clear what the one before left; the
     // handed-over form must end at its first zero unit like the zero-terminated one.
     MarkupDoc doc, handedOver;
     for (const auto& c : cases) {
-        EXPECT_EQ(doc.SetDocument(c.text.c_str()), c.result.empty()) << Narrow(c.text);
-        EXPECT_EQ(Narrow(doc.ResultText()), Narrow(c.result)) << Narrow(c.text);
-        EXPECT_EQ(handedOver.SetDocument(c.text + std::u16string(u"\0<x/>", 5)), c.result.empty());
+        EXPECT_EQ(doc.SetDocument(c.text.c_str()), c.status == Ok) << Narrow(c.text);
+        const ParseResult& r = doc.Result();
+        EXPECT_EQ(std::tuple(r.status, r.offset, r.startOffset, r.bytes, r.units),
+                  std::tuple(c.status, c.offset, c.startOffset, -1, int64_t(c.text.size())))
+            << Narrow(c.text);
+        EXPECT_EQ(handedOver.SetDocument(c.text + std::u16string(u"\0<x/>", 5)), c.status == Ok);
         EXPECT_EQ(handedOver.DocText(), c.text);
-        EXPECT_EQ(handedOver.ResultText(), c.result);
+        EXPECT_EQ(handedOver.Result().status, c.status);
     }
     EXPECT_FALSE(doc.SetDocument(nullptr));
-    EXPECT_EQ(doc.ResultText(), u"Empty document");
+    EXPECT_EQ(doc.Result().status, EmptyDocument);
     EXPECT_EQ(doc.ElemUsed(), 1);
     EXPECT_EQ(doc.ElemAt(0).firstChild, 0);
+}
+
+// The log's words: the load line, then the fault with the names quoted from the text.
+TEST(Parser, Describe) {
+    using enum Status;
+    const std::u16string text = u"<r><a></r> <b x/>";
+    const struct {
+        ParseResult result;
+        std::u16string_view text;
+        std::string words;
+    } cases[] = {
+        {{.bytes = 17, .units = 17}, {}, "17 bytes to 17 wide chars"},
+        {{}, {}, "No error"},
+        {{EndTagMismatch, 6, 3, 20, 17},
+         text,
+         "20 bytes to 17 wide chars, End tag 'r' at offset 6 does not match start tag 'a' at "
+         "offset 3"},
+        {{RootHasSibling, 11}, text, "Root element has sibling 'b' at offset 11"},
+        {{ElementNotEnded, 11}, {}, "Element at offset 11 not ended"},
+        {{UnterminatedEndTag, 6}, {}, "Element end tag at offset 6 unterminated"},
+        {{TooLarge, 0, 0, 1LL << 31}, {}, "Document of 2147483648 bytes is too large"},
+        {{.status = FileUnreadable, .systemError = ENOENT}, {}, "No such file or directory"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Narrow(c.result.Describe(c.text)), c.words);
 }
 
 // Entries as start, length, start-tag length, end-tag length, level, flags, parent,
@@ -122,7 +155,7 @@ TEST(Parser, DeepNestingAndMassRecovery) {
     EXPECT_EQ(doc.ElemAt(65535).start, 7 * 32767);
     EXPECT_EQ(doc.ElemAt(65536).start, 7 * 32767 + 3);
     EXPECT_EQ(doc.ElemAt(2 * kDepth - 1).Level(), static_cast<uint32_t>(kDepth - 1) & 0xFFFF);
-    EXPECT_EQ(Narrow(doc.ResultText()), "Root element has sibling");
+    EXPECT_EQ(doc.Result().status, Status::RootHasSibling);
 }
 
 // End tags that close nothing, met deep inside open elements, must not cost a walk over all
@@ -135,8 +168,8 @@ TEST(Parser, ManyUnmatchedEndTagsInDeepNesting) {
     text += u"</a></a[1></a[></a[1]></r>";
     MarkupDoc doc;
     EXPECT_FALSE(doc.SetDocument(text.c_str()));
-    EXPECT_EQ(Narrow(doc.ResultText()),
-              "No start tag for end tag 'b' at offset " + std::to_string(3 + 6 * kDepth));
+    EXPECT_EQ(std::pair(doc.Result().status, doc.Result().offset),
+              std::pair(Status::NoStartTag, 3 + 6 * kDepth));
     // From the innermost out: </a>, </a[1>, then </a[1]> after </a[> failed; the next is not
     // ended. The innermost keeps the error of the unmatched "</b>"s, its grandparent that of
     // "</a[>".
@@ -163,7 +196,8 @@ TEST(Parser, LongNamesStayLinearOnceOpenNamesAreIndexed) {
     text += u"</r>";
     MarkupDoc doc;
     EXPECT_FALSE(doc.SetDocument(text.c_str()));
-    EXPECT_EQ(Narrow(doc.ResultText()), "No start tag for end tag 'b' at offset 3003");
+    EXPECT_EQ(std::pair(doc.Result().status, doc.Result().offset),
+              std::pair(Status::NoStartTag, 3003));
     EXPECT_EQ(doc.ElemUsed(), 1006);
 }
 

@@ -14,7 +14,7 @@ namespace markup {
 namespace {
 
 // Each token as "<kind> <length>[/][ <name>]", "/" for an empty element; the name is the
-// start-tag or end-tag name, instruction target or error message.
+// start-tag or end-tag name, instruction target or the description of an error.
 std::vector<std::string> ScanAll(const std::u16string& text) {
     static const std::map<NodeType, std::string> kKinds = {
         {NodeEndTag, "end"},    {NodeElement, "el"}, {NodeText, "tx"},
@@ -30,9 +30,12 @@ std::vector<std::string> ScanAll(const std::u16string& text) {
             tokens.emplace_back(kKinds.at(token.type) + " " + std::to_string(token.length));
         if (token.flags & FlagEmptyElement) t += "/";
         if (token.type == NodeEndTag) t += " " + Narrow(EndTagName(cursor));
-        if (token.type == NodeElement || token.type == NodeError ||
-            token.type == NodeProcessingInstruction) {
+        if (token.type == NodeElement || token.type == NodeProcessingInstruction) {
             t += " " + Narrow(token.name);
+        }
+        if (token.type == NodeError) {
+            EXPECT_NE(token.error, Status::Ok);
+            t += " " + Narrow(ParseResult{token.error, token.start}.Describe());
         }
     }
     // The end stays put however often it is asked for.
@@ -101,7 +104,8 @@ TEST(TokenScanner, AgreesWithStepwiseMachine) {
             type = ScanToken(fast, a);
             ASSERT_TRUE(type == ScanTokenStepwise(slow, b) && fast.pos == slow.pos &&
                         a.length == b.length && a.flags == b.flags && a.name == b.name &&
-                        fast.nameStart == slow.nameStart && fast.nameEnd == slow.nameEnd)
+                        fast.nameStart == slow.nameStart && fast.nameEnd == slow.nameEnd &&
+                        (type != NodeError || a.error == b.error))
                 << Narrow(text);
         }
     }
