@@ -1,6 +1,6 @@
-// Arbitrary bytes through the file loader's UTF-8 conversion and the parser; then every element
-// is checked, walked with the cursor and has its attributes read. The fast scanner is also
-// held against the unit-by-unit one on the same text.
+// Arbitrary bytes through the file loader's UTF-8 conversion and the parser, once; then every
+// element is checked and has its attributes read, and the cursor walks the table. The fast
+// scanner is also held against the unit-by-unit one on the same text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -78,21 +78,36 @@ bool Reach(MarkupDoc& doc, const std::vector<int>& path) {
     return true;
 }
 
-// Visits elements through the cursor; with no way back up, each one is reached by replaying
-// its path from the start of the document.
+// Visits up to 300 elements in document order with the cursor, held against the table: where
+// the table has a first child or a next sibling, the cursor must reach it. The cursor cannot
+// step back out of an element, so after a subtree it is led down the path again from the start.
 void WalkWithCursor(MarkupDoc& doc) {
-    std::vector<std::vector<int>> pending = {{0}};
-    for (int budget = 300; !pending.empty() && budget > 0; --budget) {
-        std::vector<int> path = std::move(pending.back());
-        pending.pop_back();
-        if (!Reach(doc, path)) continue;
+    doc.ResetPosition();
+    int32_t e = doc.ElemAt(0).firstChild;
+    Check(doc.FindElement(u"") == (e != 0));
+    std::vector<int> path = {0};
+    for (int budget = 300; e != 0 && budget > 0; --budget) {
         doc.GetAttribute(u"name");
         doc.GetAttribute(u"url");
-        std::vector<int> child = path;
-        child.push_back(0);
-        ++path.back();
-        pending.push_back(path);
-        pending.push_back(child);
+        const markup::ElemPos& at = doc.ElemAt(e);
+        if (at.firstChild != 0) {
+            Check(doc.EnterElement() && doc.FindElement(u""));
+            path.push_back(0);
+            e = at.firstChild;
+        } else if (at.next != 0) {
+            Check(doc.FindElement(u""));
+            ++path.back();
+            e = at.next;
+        } else {
+            while (e != 0 && doc.ElemAt(e).next == 0) {
+                e = doc.ElemAt(e).parent;
+                path.pop_back();
+            }
+            if (e == 0) return;
+            e = doc.ElemAt(e).next;
+            ++path.back();
+            Check(Reach(doc, path));
+        }
     }
 }
 
