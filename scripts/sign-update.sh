@@ -2,8 +2,8 @@
 # The publisher's side of signed updates, with openssl only.
 #
 #   scripts/sign-update.sh keygen DIR          writes DIR/update-private-key.pem (keep it
-#                                              secret, never ship it) and DIR/update-key.pem
-#                                              (ships beside updater.exe)
+#                                              secret, outside any checkout, never ship it)
+#                                              and DIR/update-key.pem (ships beside updater.exe)
 #   scripts/sign-update.sh digest FILE         prints the sha256 value for FILE's manifest entry
 #   scripts/sign-update.sh sign MANIFEST KEY   writes MANIFEST.sig with the private KEY and checks
 #                                              it against KEY's public key before returning
@@ -27,8 +27,14 @@ case "${1:-}" in
   keygen)
     [[ $# -eq 2 ]] || usage
     dir=$2
-    mkdir -p "$dir"
+    # Only its owner may look into a new key folder.
+    (umask 077 && mkdir -p "$dir")
     private="$dir/update-private-key.pem"
+    # A private key inside a checkout is one "git add" away from being published.
+    if git -C "$dir" rev-parse --is-inside-work-tree >/dev/null 2>&1 &&
+      ! git -C "$dir" check-ignore -q "update-private-key.pem" 2>/dev/null; then
+      echo "sign-update.sh: warning: $dir lies in a git checkout; keep the private key outside it" >&2
+    fi
     if [[ -e "$private" ]]; then
       echo "sign-update.sh: $private exists; move it away to make a new key" >&2
       exit 1
