@@ -24,21 +24,62 @@ if [ ${#need[@]} -gt 0 ]; then
   exit 1
 fi
 
+# The deb-src twin of the machine's own deb entry for its release's main component, in the
+# deb822 form, from the apt folder given (one-line *.list and deb822 *.sources entries alike);
+# nothing when there is none. The archive's address is the machine's choice, never ours.
+deb_src_entry() {
+  local apt=$1 codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || return 0
+  # Each entry becomes "URI<TAB>SUITES<TAB>COMPONENTS<TAB>SIGNED-BY".
+  {
+    cat "$apt/sources.list" "$apt"/sources.list.d/*.list 2>/dev/null |
+      sed -n -E 's/^[[:space:]]*deb[[:space:]]+(\[([^]]*)\][[:space:]]+)?([^[:space:]]+)[[:space:]]+([^[:space:]]+)[[:space:]]+(.*)$/\3\t\4\t\5\t\2/p' |
+      while IFS=$'\t' read -r uri suite components options; do
+        signed=$(sed -n -E 's/.*signed-by=([^[:space:]]+).*/\1/p' <<<"$options")
+        printf '%s\t%s\t%s\t%s\n' "$uri" "$suite" "$components" "$signed"
+      done
+    for file in "$apt"/sources.list.d/*.sources; do
+      [ -f "$file" ] || continue
+      awk 'BEGIN { RS = ""; FS = "\n" }
+        {
+          types = uris = suites = comps = signed = ""; enabled = "yes"
+          for (i = 1; i <= NF; i++) {
+            if ($i ~ /^#/) continue
+            split($i, kv, /:[ \t]*/); key = tolower(kv[1]); value = substr($i, length(kv[1]) + 2)
+            sub(/^[ \t]+/, "", value)
+            if (key == "types") types = value; else if (key == "uris") uris = value
+            else if (key == "suites") suites = value; else if (key == "components") comps = value
+            else if (key == "signed-by") signed = value; else if (key == "enabled") enabled = value
+          }
+          split(uris, first, /[ \t]+/)
+          if (enabled != "no" && (" " types " ") ~ / deb /) printf "%s\t%s\t%s\t%s\n", first[1], suites, comps, signed
+        }' "$file"
+    done
+  } | while IFS=$'\t' read -r uri suites components signed; do
+    case " $suites " in *" $codename "*) ;; *) continue ;; esac
+    case " $components " in *" main "*) ;; *) continue ;; esac
+    printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\n' "$uri" "$codename"
+    # Only a key file carries over; an inline key block would need its own lines.
+    [ -n "$signed" ] && [ "${signed#/}" != "$signed" ] && printf 'Signed-By: %s\n' "$signed"
+    break
+  done
+}
+
 # apt-get source needs a deb-src entry; Debian's images ship without one.
-src_list=/etc/apt/sources.list.d/updater-bookworm-src.sources
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+src_list=/etc/apt/sources.list.d/updater-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then
   if [ "$(id -u)" -ne 0 ]; then
-    log "no deb-src entry for bookworm main and not root: add one to /etc/apt/sources.list.d/"
+    log "no deb-src entry for the release's main component and not root: add one to /etc/apt/sources.list.d/"
     exit 1
   fi
-  log "adding a deb-src entry for bookworm main ($src_list)"
-  cat >"$src_list" <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+  entry=$(deb_src_entry /etc/apt || true)
+  if [ -z "$entry" ]; then
+    log "no deb entry for the release's main component in /etc/apt to make a deb-src entry from"
+    exit 1
+  fi
+  log "adding a deb-src entry beside the machine's deb entry ($src_list)"
+  printf '%s\n' "$entry" >"$src_list"
   apt-get update -qq >&2
 fi
 
