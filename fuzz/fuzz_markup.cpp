@@ -20,6 +20,23 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
+// The text as the byte-by-byte decoder gives it, which the conversion in place, with its fast
+// ASCII and three-byte stretches, must match exactly.
+std::u16string DecodeCharByChar(const uint8_t* p, size_t size) {
+    std::u16string text;
+    for (const uint8_t* end = p + size; p < end;) {
+        const int32_t v = markup::DecodeUtf8Char(p, end);
+        if (v == 0) break;
+        if (v >= 0x10000) {
+            text += {static_cast<char16_t>(0xD800 + (((v - 0x10000) >> 10) & 0x3FF)),
+                     static_cast<char16_t>(0xDC00 + ((v - 0x10000) & 0x3FF))};
+        } else {
+            text.push_back(v < 0 ? u'?' : static_cast<char16_t>(v));
+        }
+    }
+    return text;
+}
+
 void CompareScanners(const std::u16string& text) {
     markup::TokenPos fast, slow;
     fast.text = slow.text = text.c_str();
@@ -116,6 +133,7 @@ void WalkWithCursor(MarkupDoc& doc) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string text;
     markup::Utf8ToText(data, size, text);
+    Check(text == DecodeCharByChar(data, size));
     Check(static_cast<int64_t>(text.size()) == markup::Utf8ToUtf16(nullptr, data, size));
     CompareScanners(text);
 

@@ -62,11 +62,10 @@ TEST(Navigation, AttributeValues) {
         // Entities and character references.
         {u"<a v='&lt;&amp;&gt;&apos;&quot;'>", u"v", u"<&>'\""},
         {u"<a v='&#65;&#x41;&#x0x41;&#+65;&#65abc;'>", u"v", u"AAAAA"},
-        {u"<a v='&#X41;&#0;&#;&#x;'>", u"v", u"&#X41;&#0;&#;&#x;"},
-        {u"<a v='&#00000065;&#0000065;'>", u"v", u"&#00000065;A"},  // eight units is too many
-        {u"<a v='&#x1F600;&#1114111;'>", u"v", u"\U0001F600\U0010FFFF"},
-        {u"<a v='&#x110000;&#-65;&#4294967361;'>", u"v", u"&#x110000;&#-65;&#4294967361;"},
-        {u"<a v='&lt&LT;&nbsp;&'>", u"v", u"&lt&LT;&nbsp;&"},
+        {u"<a v='&#x1F600;&#1114111;&#0000065;'>", u"v", u"\U0001F600\U0010FFFFA"},
+        // Kept as they stand; eight digits are too many.
+        {u"<a v='&#X41;&#0;&#;&#x;&#x110000;&#-65;&#4294967361;&lt&LT;&nbsp;&&#00000065;'>", u"v",
+         u"&#X41;&#0;&#;&#x;&#x110000;&#-65;&#4294967361;&lt&LT;&nbsp;&&#00000065;"},
         {u"<a v='&lt&#65' w=';'>", u"v", u"&lt&#65"},  // the ";" must lie inside the value
         // The scanner ends these start tags at the ">" inside the quote (a quote opens a value
         // only after "="), but the attribute scan reads the quoted token and runs on to the end
