@@ -27,24 +27,10 @@ std::u16string AtOffset(int32_t offset) {
     return u"at offset " + DecimalText(offset);
 }
 
-const char* UnterminatedLabel(Status status) {
-    switch (status) {
-        case Status::UnterminatedElementTag:
-            return "Element tag";
-        case Status::UnterminatedEndTag:
-            return "Element end tag";
-        case Status::UnterminatedCData:
-            return "CDATA Section";
-        case Status::UnterminatedInstruction:
-            return "Processing instruction";
-        case Status::UnterminatedComment:
-            return "Comment";
-        case Status::UnterminatedDocType:
-            return "Doctype";
-        default:
-            return "tag";
-    }
-}
+// What is left unterminated, from Status::UnterminatedTag on in the enum's order.
+constexpr const char* kUnterminated[] = {
+    "tag",     "Element tag", "Element end tag", "CDATA Section", "Processing instruction",
+    "Comment", "Doctype"};
 
 // The fault in words, without the load line.
 std::u16string Fault(const ParseResult& r, std::u16string_view text) {
@@ -83,9 +69,10 @@ std::u16string Fault(const ParseResult& r, std::u16string_view text) {
             return u"Incorrect comment tag " + AtOffset(r.offset);
         case Status::BadBracketTag:
             return u"Incorrect tag " + AtOffset(r.offset);
-        default:
-            return FromAscii(UnterminatedLabel(r.status)) + u" " + AtOffset(r.offset) +
-                   u" unterminated";
+        default:  // the unterminated kinds, which end the enum
+            return FromAscii(kUnterminated[static_cast<int>(r.status) -
+                                           static_cast<int>(Status::UnterminatedTag)]) +
+                   u" " + AtOffset(r.offset) + u" unterminated";
     }
 }
 

@@ -26,7 +26,8 @@ enum class Status : uint8_t {
     BadBangTag,           // "<!" followed by none of "--", "[", "D", "E", "A", "N"
     BadCommentTag,        // "<!-" without the second "-"
     BadBracketTag,        // "<![" without "C"
-    UnterminatedTag,      // the text ends within "<", "<!", "<!-" or "<!["
+    // The text ends inside a token; these stay last, in this order (see Describe).
+    UnterminatedTag,  // within "<", "<!", "<!-" or "<!["
     UnterminatedElementTag,
     UnterminatedEndTag,
     UnterminatedCData,
