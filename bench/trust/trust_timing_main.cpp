@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/trust_encoding.h"
+#include "app/trust/trust_encoding.h"
 #include "win/win_platform.h"
 #include "win/wininet_api.h"
 

@@ -7,21 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/apply/processes.h"
 #include "app/file_system.h"
-#include "app/processes.h"
-#include "app/progress_transfer.h"
-#include "app/run_log.h"
-#include "app/trust_types.h"
+#include "app/log/run_log.h"
+#include "app/package/progress_transfer.h"
+#include "app/trust/trust_types.h"
+#include "app/user/box_kinds.h"
 #include "net/net_api.h"
 
 namespace app {
-
-// Message box flags and answers the run passes through unchanged.
-inline constexpr std::uint32_t kBoxIconError = 0x10;        // MB_OK | MB_ICONERROR
-inline constexpr std::uint32_t kBoxIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
-inline constexpr std::uint32_t kBoxYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
-inline constexpr int kAnswerYes = 6;                        // IDYES
-inline constexpr int kAnswerNo = 7;                         // IDNO
 
 // A sub-folder of the temporary directory and when it was last written to.
 struct FolderAge {
@@ -33,9 +27,9 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    // MessageBoxW(owner, text, caption, flags); 0 or below when the box could not be shown.
-    virtual int ShowMessageBox(std::int32_t owner, const std::u16string& text,
-                               const std::u16string& caption, std::uint32_t flags) = 0;
+    // A message box owned by owner (0: none); NotShown when it could not be shown.
+    virtual BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                     const std::u16string& caption, BoxKind kind) = 0;
     // IsWindow(window): whether the handle still names a window.
     virtual bool WindowExists(std::int32_t window) = 0;
     // Sleep(milliseconds)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/progress_transfer.h"
+#include "app/package/progress_transfer.h"
 
 namespace win {
 

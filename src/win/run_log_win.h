@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_run_log.h"
+#include "app/log/update_log.h"
 
 namespace win {
 

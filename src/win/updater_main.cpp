@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/launch_args.h"
-#include "app/update_context.h"
-#include "app/update_run.h"
+#include "app/run/launch_string.h"
+#include "app/run/update_context.h"
+#include "app/run/update_run.h"
 #include "win/win_platform.h"
 #include "win/wininet_api.h"
 

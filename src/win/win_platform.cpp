@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_lock.h"
+#include "app/work_folder/run_lock.h"
 #include "win/progress_window.h"
 #include "win/run_log_win.h"
 #include "win/work_folders_win.h"
@@ -44,9 +44,17 @@ constexpr DWORD kLongestPath = 1u << 20;
 
 WinPlatform::WinPlatform(net::NetApi& net) : net(net), log(LocalLogTime, AppendToFile) {}
 
-int WinPlatform::ShowMessageBox(std::int32_t owner, const std::u16string& text,
-                                const std::u16string& caption, std::uint32_t flags) {
-    return MessageBoxW(ToWindow(owner), Wide(text), Wide(caption), flags);
+app::BoxAnswer WinPlatform::ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                           const std::u16string& caption, app::BoxKind kind) {
+    UINT flags = MB_OK | MB_ICONERROR;
+    if (kind == app::BoxKind::Information) flags = MB_OK | MB_ICONINFORMATION;
+    if (kind == app::BoxKind::Question) flags = MB_YESNO | MB_ICONQUESTION;
+    const int answer = MessageBoxW(ToWindow(owner), Wide(text), Wide(caption), flags);
+    using Button = app::BoxAnswer::Button;
+    return {answer <= 0       ? Button::NotShown
+            : answer == IDYES ? Button::Yes
+                              : Button::NotYes,
+            answer};
 }
 
 bool WinPlatform::WindowExists(std::int32_t window) {

@@ -1,7 +1,7 @@
 #pragma once
 // app::Platform over the real Win32 calls.
 
-#include "app/file_run_log.h"
+#include "app/log/update_log.h"
 #include "app/platform.h"
 #include "win/win_file_system.h"
 
@@ -11,8 +11,8 @@ class WinPlatform final : public app::Platform {
   public:
     explicit WinPlatform(net::NetApi& net);
 
-    int ShowMessageBox(std::int32_t owner, const std::u16string& text,
-                       const std::u16string& caption, std::uint32_t flags) override;
+    app::BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                  const std::u16string& caption, app::BoxKind kind) override;
     bool WindowExists(std::int32_t window) override;
     void Pause(std::uint32_t milliseconds) override;
     std::u16string TempPath() override;

@@ -26,10 +26,11 @@ class FakePlatform final : public app::Platform {
         tempPath = std::u16string(root.begin(), root.end()) + u"\\";
     }
 
-    int ShowMessageBox(std::int32_t owner, const std::u16string& text,
-                       const std::u16string& caption, std::uint32_t flags) override {
+    app::BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                  const std::u16string& caption, app::BoxKind kind) override {
+        static constexpr const char* kKinds[] = {"error", "information", "question"};
         log.push_back("box " + std::to_string(owner) + " " + Utf8(text) + " " + Utf8(caption) +
-                      " " + std::to_string(flags));
+                      " " + kKinds[static_cast<int>(kind)]);
         return answer;
     }
     bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
@@ -148,7 +149,7 @@ class FakePlatform final : public app::Platform {
 
     net::testing::FakeNetApi net;
     std::vector<std::string>& log = net.log;
-    int answer = 6;           // IDYES
+    app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
     std::u16string tempPath;  // the fake's folder, which the markup reader sees as well
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/package_name.h"
-#include "app/run_lock.h"
-#include "app/work_folder.h"
-#include "app/work_folder_cleanup.h"
+#include "app/manifest/package_name.h"
+#include "app/run/run_input.h"
+#include "app/work_folder/cleanup.h"
+#include "app/work_folder/make.h"
+#include "app/work_folder/run_lock.h"
 #include "fake_platform.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // Reading the launch string: cutting it from the command line, splitting it, converting it.
 
+#include "app/run/launch_string.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "app/launch_args.h"
-#include "app/number_text.h"
+#include "app/run/number_text.h"
 #include "fake_platform.h"
 
 namespace {

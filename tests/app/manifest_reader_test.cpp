@@ -1,9 +1,8 @@
 // ReadManifest over manifests served by the fake network, with the real downloader and reader.
 
-#include "app/manifest_reader.h"
-
 #include <gtest/gtest.h>
 
+#include "app/manifest/read_manifest.h"
 #include "fake_platform.h"
 
 namespace {
@@ -16,6 +15,7 @@ std::string Read(const std::string& manifest, double currentVersion) {
     app::UpdateContext context;
     context.currentVersion = currentVersion;
     context.manifestUrl = u"http://srv/update.xml";
+    context.appFolder = u"C:\\App";
     context.workFolder = platform.tempPath + u"UpdateTemp1\\";
     context.runTarget = context.packageName = u"old";
     context.packageUrl = u"http://srv/old";

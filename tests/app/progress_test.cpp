@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/progress_pacer.h"
+#include "app/package/progress_pacer.h"
 #include "fake_platform.h"
 
 namespace {

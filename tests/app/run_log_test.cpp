@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file_run_log.h"
+#include "app/log/update_log.h"
 #include "fake_platform.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The swap over a file system that fails one call at a time: whichever call fails, the
 // application folder ends up either wholly updated or exactly as it was.
 
-#include "app/staged_swap.h"
+#include "app/apply/staged_swap.h"
 
 #include <gtest/gtest.h>
 

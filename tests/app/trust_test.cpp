@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "app/trust_encoding.h"
+#include "app/trust/trust_encoding.h"
 #include "whole_run.h"
 
 namespace {

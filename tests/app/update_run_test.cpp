@@ -22,7 +22,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         const char* what;
         std::u16string launch = u"2.2#920#http://srv/update.xml";
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
-        int answer = app::kAnswerYes;
+        app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
         app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
         bool otherUpdater = false, appInUse = false;
         State archiver = State::Ended;
@@ -31,7 +31,9 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         std::string seen;
         std::vector<std::u16string> steps = {};  // pieces of update.log's lines, in order
     } cases[] = {
-        {.what = "parameter error", .launch = u"2.0#123", .seen = "box 0 参数错误！ 出错了： 16"},
+        {.what = "parameter error",
+         .launch = u"2.0#123",
+         .seen = apptest::Box(0, app::Text::ParameterError, app::Text::CaptionError, "error")},
         {.what = "manifest missing",
          .launch = u"2.2#920#http://srv/none.xml",
          .seen = "GET srv/none.xml; " + kFail,
@@ -43,15 +45,18 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .steps = {u"manifest unreadable: ", u"outcome: failed"}},
         {.what = "up to date",
          .launch = u"2.4#-7#http://srv/update.xml",
-         .seen = get + "box -7 当前已经是最新版本，无需更新 信息： 64"},
+         .seen = get + apptest::Box(-7, app::Text::UpToDate, app::Text::CaptionInformation,
+                                    "information")},
         {.what = "declined",
-         .answer = app::kAnswerNo,
+         .answer = {app::BoxAnswer::Button::NotYes, 7},
          .seen = get + kAsk,
          .steps = {u"answer 7 (not Yes)", u"outcome: declined"}},
         // A box that cannot be shown, owned or not, asked nobody: nothing is fetched.
         {.what = "box not shown",
-         .answer = 0,
-         .seen = get + kAsk + "; box 0 发现新版本，是否立即更新？ 信息： 36"},
+         .answer = {},
+         .seen =
+             get + kAsk + "; " +
+             apptest::Box(0, app::Text::NewerVersion, app::Text::CaptionInformation, "question")},
         {.what = "package missing", .package = "", .seen = get + kAsk + fetch + "; " + kFail},
         // A name from the server that leaves the work folder fails before the question.
         {.what = "name leaves the work folder",

@@ -5,13 +5,21 @@
 #include <filesystem>
 #include <string>
 
-#include "app/update_run.h"
+#include "app/run/update_run.h"
+#include "app/user/texts.h"
 #include "fake_platform.h"
 
 namespace apptest {
 
-inline const std::string kAsk = "box 920 发现新版本，是否立即更新？ 信息： 36";
-inline const std::string kFail = "box 920 更新失败，请稍后重试 出错了： 16";
+// "box <owner> <text> <caption> <kind>" for the texts of the one table.
+inline std::string Box(int owner, app::Text text, app::Text caption, const std::string& kind) {
+    return "box " + std::to_string(owner) + " " + Utf8(std::u16string(app::TextOf(text))) + " " +
+           Utf8(std::u16string(app::TextOf(caption))) + " " + kind;
+}
+inline const std::string kAsk =
+    Box(920, app::Text::NewerVersion, app::Text::CaptionInformation, "question");
+inline const std::string kFail =
+    Box(920, app::Text::UpdateFailed, app::Text::CaptionError, "error");
 
 // A manifest offering version 2.4 with run target App.exe: the installer when type is "1",
 // else the archive; attributes go on both package elements.

@@ -1,0 +1,19 @@
+#pragma once
+// The downloaded package put to use once the host has been told: an installer is started; an
+// archive is unpacked into a staging folder and swapped into the application folder.
+
+#include <string>
+
+#include "app/platform.h"
+#include "app/run/update_context.h"
+
+namespace app {
+
+void StartInstaller(Platform& platform, const std::u16string& packagePath);
+
+// packagePath is workFolder + packageName. A failed unpack or swap leaves the application
+// folder as it was. True when the archive was unpacked and put in place.
+bool UnpackAndSwap(Platform& platform, const UpdateContext& context,
+                   const std::u16string& packagePath);
+
+}  // namespace app

@@ -1,0 +1,12 @@
+#include "app/run/run_input.h"
+
+namespace app {
+
+std::u16string GetAppFolder(Platform& platform) {
+    std::u16string path = platform.ModulePath();
+    const std::size_t slash = path.rfind(u'\\');
+    if (slash != std::u16string::npos) path.resize(slash);
+    return path;
+}
+
+}  // namespace app
