@@ -7,7 +7,7 @@
 #include "app/work_folder/cleanup.h"
 #include "app/work_folder/make.h"
 #include "app/work_folder/run_lock.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace {
 
@@ -28,58 +28,71 @@ TEST(Folders, WorkFolderIsTempUpdateTempAndTheLow32BitsOfTheClockAppFolderThatOf
          longTemp.substr(0, 303)},
     };
     for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        platform.tempPath = c.temp;
-        platform.now = c.now;
-        platform.modulePath = c.module;
-        EXPECT_EQ(app::MakeWorkFolder(platform), c.folder);
-        EXPECT_EQ(app::GetAppFolder(platform), c.app);
+        apptest::FakeRun run;
+        run.processes.tempPath = c.temp;
+        run.clock.calendarSeconds = c.now;
+        run.processes.modulePath = c.module;
+        EXPECT_EQ(app::MakeWorkFolder(run.roles), c.folder);
+        EXPECT_EQ(app::GetAppFolder(run.roles), c.app);
     }
 }
 
 TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
     constexpr std::int64_t now = 1700000000, week = app::kKeepWorkFoldersSeconds;
-    apptest::FakePlatform platform;
-    platform.tempPath = u"C:\\T\\";
-    platform.now = now;
-    platform.workFolders = {
+    apptest::FakeRun run;
+    run.processes.tempPath = u"C:\\T\\";
+    run.clock.calendarSeconds = now;
+    const struct {
+        const char16_t* name;
+        std::int64_t age;
+    } folders[] = {
         {u"UpdateTemp1", now - week - 1},
         {u"UpdateTemp2-3", now - week - 99},
         {u"UpdateTemp3", now - week},  // exactly a week: kept
         {u"UpdateTemp4", now + 3600},  // in the future: kept
         {u"UpdateTemp5", 0},           // cannot be removed: skipped, the rest go on
         {u"UpdateTemp6", 1},
+        // Not ours, however old.
+        {u"UpdateTemp", 0},
+        {u"UpdateTempX", 0},
+        {u"UpdateTemp1x", 0},
+        {u"UpdateTemp1-", 0},
+        {u"UpdateTemp-1", 0},
+        {u"UpdateTemp1-2-3", 0},
+        {u"UpdateTemp 8", 0},
     };
-    // Not ours, however old.
-    for (const char16_t* name :
-         {u"UpdateTemp", u"UpdateTempX", u"UpdateTemp1x", u"UpdateTemp1-", u"UpdateTemp-1",
-          u"UpdateTemp1-2-3", u"updatetemp7", u"UpdateTemp 8", u"UpdateTemp\\..\\9"}) {
-        platform.workFolders.push_back({name, 0});
+    run.memory.AddFolder(u"C:\\T");
+    for (const auto& folder : folders) {
+        run.memory.AddFolder(u"C:\\T\\" + std::u16string(folder.name));
+        run.memory.ages[u"C:\\T\\" + std::u16string(folder.name)] = folder.age;
     }
-    platform.stuckFolders = {u"C:\\T\\UpdateTemp5"};
-    app::RemoveOldWorkFolders(platform);
-    EXPECT_EQ(platform.removedFolders,
-              (std::vector<std::u16string>{u"C:\\T\\UpdateTemp1", u"C:\\T\\UpdateTemp2-3",
-                                           u"C:\\T\\UpdateTemp5", u"C:\\T\\UpdateTemp6"}));
-    EXPECT_EQ(platform.runLog.lines.at(2),
+    run.memory.inUse[u"C:\\T\\UpdateTemp5"] = 1;
+    app::RemoveOldWorkFolders(run.roles);
+    std::vector<std::u16string> left;
+    for (const auto& [path, node] : run.memory.Under(u"C:\\T")) left.push_back(path);
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"UpdateTemp", u"UpdateTemp 8", u"UpdateTemp-1",
+                                                 u"UpdateTemp1-", u"UpdateTemp1-2-3",
+                                                 u"UpdateTemp1x", u"UpdateTemp3", u"UpdateTemp4",
+                                                 u"UpdateTemp5", u"UpdateTempX"}));
+    EXPECT_EQ(run.log.lines.at(2),
               u"could not remove old work folder C:\\T\\UpdateTemp5: error 32");
 
     // Without a temporary directory, names would be relative to wherever the run started.
-    platform.removedFolders.clear();
-    platform.tempPath.clear();
-    app::RemoveOldWorkFolders(platform);
-    EXPECT_TRUE(platform.removedFolders.empty());
+    run.processes.tempPath.clear();
+    app::RemoveOldWorkFolders(run.roles);
+    EXPECT_EQ(run.log.lines.size(), 4u);
 }
 
 TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
-    apptest::FakePlatform platform;
-    const std::u16string first = app::MakeFreshWorkFolder(platform);
-    EXPECT_EQ(first, platform.tempPath + u"UpdateTemp1700000000\\");
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-2\\");
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-3\\");
+    apptest::FakeRun run;
+    const std::u16string first = app::MakeFreshWorkFolder(run.roles);
+    EXPECT_EQ(first, run.WorkFolder() + u"\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-2\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-3\\");
     // A folder that cannot be made at all keeps the plain name, for the download to make.
-    platform.makeFolderError = 5;
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), first);
+    run.memory.failAt = run.memory.calls + 1;
+    run.memory.failWith = {base::FileError::AccessDenied, 5};
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), first);
 }
 
 TEST(RunLockName, OneNameForEverySpellingOfAFolder) {

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "app/run/number_text.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace {
 

@@ -3,23 +3,23 @@
 #include <gtest/gtest.h>
 
 #include "app/manifest/read_manifest.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace {
 
 // "<result> <run target> <package name>" after reading the manifest, from a context whose run
 // target and package entry were "old".
 std::string Read(const std::string& manifest, double currentVersion) {
-    apptest::FakePlatform platform;
-    platform.net.bodies[u"srv/update.xml"] = manifest;
+    apptest::FakeRun run;
+    run.net.bodies[u"srv/update.xml"] = manifest;
     app::UpdateContext context;
     context.currentVersion = currentVersion;
     context.manifestUrl = u"http://srv/update.xml";
     context.appFolder = u"C:\\App";
-    context.workFolder = platform.tempPath + u"UpdateTemp1\\";
+    context.workFolder = run.processes.tempPath + u"UpdateTemp1\\";
     context.runTarget = context.packageName = u"old";
     context.packageUrl = u"http://srv/old";
-    const int result = static_cast<int>(app::ReadManifest(context, platform));
+    const int result = static_cast<int>(app::ReadManifest(context, run.roles));
     EXPECT_EQ(context.packageUrl, u"http://srv/" + context.packageName);  // from one element
     return std::string(1, "UFIA"[result]) + " " + apptest::Utf8(context.runTarget) + " " +
            apptest::Utf8(context.packageName);

@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "app/package/progress_pacer.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace {
 

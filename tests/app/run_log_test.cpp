@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/log/update_log.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace {
 

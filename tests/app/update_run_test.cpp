@@ -108,36 +108,36 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         {.what = "archiver warnings", .exitCode = 1, .seen = notApplied},
     };
     for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        platform.ArchiverSucceeds();
-        platform.answer = c.answer;
-        platform.windowEnds = c.window;
-        platform.otherUpdaterRuns = c.otherUpdater;
-        platform.archiverRun = {c.archiver, c.exitCode, 2};
-        platform.hostWait = c.host;
+        apptest::FakeRun run;
+        run.ArchiverSucceeds();
+        run.desktop.answer = c.answer;
+        run.desktop.windowEnds = c.window;
+        run.processes.otherUpdaterRuns = c.otherUpdater;
+        run.processes.archiverRun = {c.archiver, c.exitCode, 2};
+        run.processes.hostWait = c.host;
         if (c.appInUse) {
-            platform.files.AddFile(u"C:\\App\\App.exe", "old");
-            platform.files.inUse[u"C:\\App\\App.exe"] = 1000;
-            platform.unpack = [&] {
-                platform.files.AddFile(platform.tempPath + u"UpdateTemp1700000000\\stage\\App.exe",
-                                       "new");
+            run.memory.AddFile(u"C:\\App\\App.exe", "old");
+            run.memory.inUse[u"C:\\App\\App.exe"] = 1000;
+            run.processes.unpack = [&] {
+                run.memory.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
             };
         }
-        platform.net.bodies[u"srv/update.xml"] = c.manifest;
+        run.net.bodies[u"srv/update.xml"] = c.manifest;
         const std::u16string package(c.package.begin(), c.package.end());
-        if (!package.empty()) platform.net.bodies[u"srv/" + package] = "package bytes";
-        EXPECT_EQ(apptest::RunWhole(platform, c.launch), c.seen) << c.what;
-        // An applied archive leaves no emptied stage behind.
-        EXPECT_EQ(!platform.removedFolders.empty(), c.seen == applied) << c.what;
-        // A hung archiver is ended after ten minutes.
+        if (!package.empty()) run.net.bodies[u"srv/" + package] = "package bytes";
+        EXPECT_EQ(apptest::RunWhole(run, c.launch), c.seen) << c.what;
+        // A hung archiver is ended after ten minutes; an applied archive leaves no emptied
+        // stage behind.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
-        EXPECT_EQ(platform.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
-        auto at = platform.runLog.lines.begin();
+        EXPECT_EQ(run.processes.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
+        EXPECT_EQ(run.memory.Has(run.WorkFolder() + u"\\stage"), unpacked && c.seen != applied)
+            << c.what;
+        auto at = run.log.lines.begin();
         for (const std::u16string& step : c.steps) {
-            at = std::find_if(at, platform.runLog.lines.end(), [&](const std::u16string& line) {
+            at = std::find_if(at, run.log.lines.end(), [&](const std::u16string& line) {
                 return line.find(step) != std::u16string::npos;
             });
-            ASSERT_NE(at, platform.runLog.lines.end()) << c.what << ": " << apptest::Utf8(step);
+            ASSERT_NE(at, run.log.lines.end()) << c.what << ": " << apptest::Utf8(step);
         }
     }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// One whole update over the fake platform, summed up as what the user, the host and the server
+// One whole update over the fake roles, summed up as what the user, the host and the server
 // saw, for the tables that each vary one step of a run.
 
 #include <filesystem>
@@ -7,7 +7,7 @@
 
 #include "app/run/update_run.h"
 #include "app/user/texts.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
 
 namespace apptest {
 
@@ -35,13 +35,13 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 // In order: each box, each address fetched ("GET ..."), "told" when the host window was sent
 // 0x467, "unpack" when the archiver was run, what was started ("open ...", %W% for the work
 // folder); then "package left" when the package is still in the work folder.
-inline std::string RunWhole(FakePlatform& platform,
+inline std::string RunWhole(FakeRun& run,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
     app::UpdateContext context;
-    app::RunAndReport(launch, context, platform);
+    app::RunAndReport(launch, context, run.roles);
     const std::string work = Utf8(context.workFolder);
     std::string seen;
-    for (std::string line : platform.log) {
+    for (std::string line : run.seen) {
         if (line.starts_with("send ")) {
             line = "told";
         } else if (line.starts_with("run ")) {
@@ -56,7 +56,7 @@ inline std::string RunWhole(FakePlatform& platform,
         seen += (seen.empty() ? "" : "; ") + line;
     }
     if (!context.packageName.empty() &&
-        std::filesystem::exists(platform.net.Linux(context.workFolder + context.packageName))) {
+        run.files.OnDisk(context.workFolder + context.packageName)) {
         seen += "; package left";
     }
     return seen;

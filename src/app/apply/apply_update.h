@@ -4,16 +4,15 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 #include "app/run/update_context.h"
 
 namespace app {
 
-void StartInstaller(Platform& platform, const std::u16string& packagePath);
+void StartInstaller(Roles& roles, const std::u16string& packagePath);
 
 // packagePath is workFolder + packageName. A failed unpack or swap leaves the application
 // folder as it was. True when the archive was unpacked and put in place.
-bool UnpackAndSwap(Platform& platform, const UpdateContext& context,
-                   const std::u16string& packagePath);
+bool UnpackAndSwap(Roles& roles, const UpdateContext& context, const std::u16string& packagePath);
 
 }  // namespace app

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 
 namespace app {
 
@@ -17,9 +17,9 @@ inline constexpr std::uint32_t kHostExitLimitMs = 30'000;
 
 // The host's process, opened for waiting while the host window still exists; none when the
 // window names no process or the process cannot be opened.
-HostLookup FindHost(Platform& platform, std::int32_t hostWindow);
+HostLookup FindHost(Roles& roles, std::int32_t hostWindow);
 
 // Sends the host window 0x467, pauses, and waits for host (which may be null) to end.
-void TellHostAndWait(Platform& platform, std::int32_t hostWindow, ProcessWatch* host);
+void TellHostAndWait(Roles& roles, std::int32_t hostWindow, ProcessWatch* host);
 
 }  // namespace app

@@ -27,25 +27,25 @@ std::u16string Name(Step::Kind kind) {
     return {};
 }
 
-bool InUse(std::uint32_t error) {
-    return error == kErrorSharingViolation || error == kErrorLockViolation ||
-           error == kErrorAccessDenied;
+// Windows answers access denied for some files held open as well, so both are tried again.
+bool InUse(const base::FileResult& result) {
+    return result.Is(base::FileError::InUse) || result.Is(base::FileError::AccessDenied);
 }
 
 class Swap {
   public:
-    Swap(Platform& platform, const SwapFolders& folders)
-        : platform(platform), files(platform.Files()), folders(folders) {}
+    Swap(Roles& roles, const SwapFolders& folders)
+        : roles(roles), files(roles.files), folders(folders) {}
 
     bool Run() {
-        std::vector<TreeEntry> entries;
-        if (const std::uint32_t error = files.ListTree(folders.stage, entries)) {
-            return Failed(u"list " + folders.stage, error);
+        std::vector<base::TreeEntry> entries;
+        if (const base::FileResult listed = files.ListTree(folders.stage, entries); !listed.Ok()) {
+            return Failed(u"list " + folders.stage, listed);
         }
-        if (const std::uint32_t error = files.CreateFolder(folders.backup)) {
-            return Failed(u"create backup folder " + folders.backup, error);
+        if (const base::FileResult made = files.MakeFolder(folders.backup); !made.Ok()) {
+            return Failed(u"create backup folder " + folders.backup, made);
         }
-        for (const TreeEntry& entry : entries) {
+        for (const base::TreeEntry& entry : entries) {
             if (!Put(entry)) {
                 RollBack();
                 return false;
@@ -58,32 +58,30 @@ class Swap {
     }
 
   private:
-    bool Put(const TreeEntry& entry) {
+    bool Put(const base::TreeEntry& entry) {
         const std::u16string path = folders.target + entry.path;
-        const EntryKind there = files.KindOf(path);
-        if (entry.folder && there == EntryKind::Folder) return true;
-        if (there != EntryKind::None) {
+        const base::EntryKind there = files.KindOf(path);
+        if (entry.folder && there == base::EntryKind::Folder) return true;
+        if (there != base::EntryKind::None) {
             // Moved aside within its volume: this works for a running program as well.
             const std::u16string kept = folders.backup + base::DecimalText(++keptCount);
-            const std::uint32_t error = Retrying([&] { return files.Move(path, kept); });
-            if (error) return Failed(u"keep " + path, error);
+            const base::FileResult moved = Retrying([&] { return files.Move(path, kept); });
+            if (!moved.Ok()) return Failed(u"keep " + path, moved);
             steps.push_back({Step::Kind::Kept, path, kept});
             Write(u"swap: kept " + path + u" as " + kept);
         }
         if (entry.folder) {
-            const std::uint32_t error = files.CreateFolder(path);
-            if (error) return Failed(u"create folder " + path, error);
+            const base::FileResult made = files.MakeFolder(path);
+            if (!made.Ok()) return Failed(u"create folder " + path, made);
             steps.push_back({Step::Kind::CreatedFolder, path, {}});
             Write(u"swap: created folder " + path);
             return true;
         }
-        const std::uint32_t error =
+        const base::FileResult placed =
             Retrying([&] { return files.Move(folders.stage + entry.path, path); });
         // A copy across volumes that failed half way may have left part of the file.
-        if (error != kErrorFileExists && error != kErrorAlreadyExists) {
-            steps.push_back({Step::Kind::Placed, path, {}});
-        }
-        if (error) return Failed(u"place " + path, error);
+        if (!placed.Is(base::FileError::Exists)) steps.push_back({Step::Kind::Placed, path, {}});
+        if (!placed.Ok()) return Failed(u"place " + path, placed);
         Write(u"swap: placed " + path);
         return true;
     }
@@ -92,32 +90,20 @@ class Swap {
     void RollBack() {
         bool whole = true;
         for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-            std::uint32_t error = 0;
-            switch (step->kind) {
-                case Step::Kind::Placed:
-                    if (files.KindOf(step->path) != EntryKind::None) {
-                        error = Retrying([&] { return files.RemoveFile(step->path); });
-                    }
-                    break;
-                case Step::Kind::CreatedFolder:
-                    error = files.RemoveFolder(step->path);
-                    break;
-                case Step::Kind::Kept:
-                    error = Retrying([&] { return files.Move(step->kept, step->path); });
-                    break;
-            }
-            if (error) {
+            const base::FileResult undone = Undo(*step);
+            if (!undone.Ok()) {
                 whole = false;
                 Write(u"rollback: could not undo a step on " + step->path + u", error " +
-                      base::DecimalText(error));
+                      base::DecimalText(undone.systemCode));
             } else {
                 Write(u"rollback: undid " + Name(step->kind) + u" " + step->path);
             }
         }
         if (whole) {
-            if (const std::uint32_t error = files.RemoveFolder(folders.backup)) {
+            if (const base::FileResult removed = files.RemoveFolder(folders.backup);
+                !removed.Ok()) {
                 Write(u"rollback: could not remove the empty " + folders.backup + u", error " +
-                      base::DecimalText(error));
+                      base::DecimalText(removed.systemCode));
             }
             Write(u"rollback: " + base::DecimalText(static_cast<std::int64_t>(steps.size())) +
                   u" steps undone, the application folder is as it was");
@@ -132,40 +118,46 @@ class Swap {
         for (const Step& step : steps) {
             if (step.kind == Step::Kind::Kept && !RemoveAnything(step.kept)) whole = false;
         }
-        if (whole && files.RemoveFolder(folders.backup) == 0) return;
+        if (whole && files.RemoveFolder(folders.backup).Ok()) return;
         Write(u"swap: could not remove all of " + folders.backup);
     }
 
     bool RemoveAnything(const std::u16string& path) {
-        if (files.KindOf(path) != EntryKind::Folder) return files.RemoveFile(path) == 0;
-        std::vector<TreeEntry> inside;
-        if (files.ListTree(path + u"\\", inside) != 0) return false;
-        bool whole = true;
-        for (auto entry = inside.rbegin(); entry != inside.rend(); ++entry) {
-            const std::u16string full = path + u"\\" + entry->path;
-            whole &= (entry->folder ? files.RemoveFolder(full) : files.RemoveFile(full)) == 0;
-        }
-        return whole && files.RemoveFolder(path) == 0;
+        if (files.KindOf(path) != base::EntryKind::Folder) return files.RemoveFile(path).Ok();
+        return files.RemoveTree(path).Ok();
     }
 
-    std::uint32_t Retrying(const std::function<std::uint32_t()>& step) {
-        std::uint32_t error = step();
-        for (int retry = 0; retry < kInUseRetries && InUse(error); ++retry) {
-            platform.Pause(kInUseRetryPauseMs);
-            error = step();
+    base::FileResult Undo(const Step& step) {
+        switch (step.kind) {
+            case Step::Kind::Placed:
+                if (files.KindOf(step.path) == base::EntryKind::None) return base::Succeeded();
+                return Retrying([&] { return files.RemoveFile(step.path); });
+            case Step::Kind::CreatedFolder:
+                return files.RemoveFolder(step.path);
+            case Step::Kind::Kept:
+                return Retrying([&] { return files.Move(step.kept, step.path); });
         }
-        return error;
+        return base::Succeeded();
     }
 
-    bool Failed(const std::u16string& what, std::uint32_t error) {
-        Write(u"swap failed: " + what + u", error " + base::DecimalText(error));
+    base::FileResult Retrying(const std::function<base::FileResult()>& step) {
+        base::FileResult result = step();
+        for (int retry = 0; retry < kInUseRetries && InUse(result); ++retry) {
+            roles.clock.Pause(kInUseRetryPauseMs);
+            result = step();
+        }
+        return result;
+    }
+
+    bool Failed(const std::u16string& what, const base::FileResult& result) {
+        Write(u"swap failed: " + what + u", error " + base::DecimalText(result.systemCode));
         return false;
     }
 
-    void Write(const std::u16string& line) { platform.Log().Write(line); }
+    void Write(const std::u16string& line) { roles.log.Write(line); }
 
-    Platform& platform;
-    FileSystem& files;
+    Roles& roles;
+    base::FileSystem& files;
     const SwapFolders& folders;
     std::vector<Step> steps;
     std::int64_t keptCount = 0;
@@ -173,8 +165,8 @@ class Swap {
 
 }  // namespace
 
-bool SwapInStagedTree(Platform& platform, const SwapFolders& folders) {
-    return Swap(platform, folders).Run();
+bool SwapInStagedTree(Roles& roles, const SwapFolders& folders) {
+    return Swap(roles, folders).Run();
 }
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 
 namespace app {
 
@@ -23,6 +23,6 @@ struct SwapFolders {
 
 // Moves every file of stage into target, making folders as needed; files of target that
 // stage does not hold stay. True when all of it is in place; false when it was undone.
-bool SwapInStagedTree(Platform& platform, const SwapFolders& folders);
+bool SwapInStagedTree(Roles& roles, const SwapFolders& folders);
 
 }  // namespace app

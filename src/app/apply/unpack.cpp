@@ -11,28 +11,28 @@ std::u16string ArchiverCommandLine(const std::u16string& packagePath,
 
 // 7-Zip ends with 1 for warnings such as files it could not write, 2 for a damaged or
 // encrypted archive: neither is an update to put in place.
-bool Unpack(Platform& platform, const std::u16string& archiver, const std::u16string& packagePath,
+bool Unpack(Roles& roles, const std::u16string& archiver, const std::u16string& packagePath,
             const std::u16string& stage) {
     // Made here so that an archive without entries still leaves a folder to list.
-    if (const std::uint32_t error = platform.Files().CreateFolder(stage)) {
-        platform.Log().Write(u"unpack: could not create " + stage + u", error " +
-                             base::DecimalText(error));
+    if (const base::FileResult made = roles.files.MakeFolder(stage); !made.Ok()) {
+        roles.log.Write(u"unpack: could not create " + stage + u", error " +
+                        base::DecimalText(made.systemCode));
         return false;
     }
     const std::u16string commandLine = ArchiverCommandLine(packagePath, stage);
-    platform.Log().Write(u"unpack: " + archiver + u" " + commandLine);
-    const HiddenRun run = platform.RunHiddenWithin(archiver, commandLine, kArchiverLimitMs);
+    roles.log.Write(u"unpack: " + archiver + u" " + commandLine);
+    const HiddenRun run = roles.processes.RunHiddenWithin(archiver, commandLine, kArchiverLimitMs);
     switch (run.state) {
         case HiddenRun::State::NotStarted:
-            platform.Log().Write(u"unpack: the archiver did not start, error " +
-                                 base::DecimalText(run.error));
+            roles.log.Write(u"unpack: the archiver did not start, error " +
+                            base::DecimalText(run.error));
             return false;
         case HiddenRun::State::TimedOut:
-            platform.Log().Write(u"unpack: the archiver was ended after " +
-                                 base::DecimalText(kArchiverLimitMs) + u" ms");
+            roles.log.Write(u"unpack: the archiver was ended after " +
+                            base::DecimalText(kArchiverLimitMs) + u" ms");
             return false;
         case HiddenRun::State::Ended:
-            platform.Log().Write(u"unpack: exit code " + base::DecimalText(run.exitCode));
+            roles.log.Write(u"unpack: exit code " + base::DecimalText(run.exitCode));
             return run.exitCode == 0;
     }
     return false;

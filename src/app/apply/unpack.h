@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 
 namespace app {
 
@@ -18,7 +18,7 @@ std::u16string ArchiverCommandLine(const std::u16string& packagePath,
 
 // Runs archiver hidden on the package into stage (made here, ending with a backslash). Only
 // exit code 0 is success.
-bool Unpack(Platform& platform, const std::u16string& archiver, const std::u16string& packagePath,
+bool Unpack(Roles& roles, const std::u16string& archiver, const std::u16string& packagePath,
             const std::u16string& stage);
 
 }  // namespace app

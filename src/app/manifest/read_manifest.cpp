@@ -50,17 +50,17 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunL
 
 }  // namespace
 
-ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
-    net::HttpDownloader downloader(platform.Net());
+ManifestResult ReadManifest(UpdateContext& context, Roles& roles) {
+    net::HttpDownloader downloader(roles.net);
     const std::u16string path = context.workFolder + u"update.xml";
     net::DownloadOptions options;
     options.maxLength = kLongestManifest;
     const bool stored = downloader.Download(context.manifestUrl, path, options);
-    RunLog& log = platform.Log();
+    RunLog& log = roles.log;
     LogDownload(log, u"manifest", context.manifestUrl, downloader.Report());
     if (!stored) return ManifestResult::Failed;
     // A signed manifest is read only once its signature holds.
-    if (!ManifestIsTrusted(platform, context, path)) return ManifestResult::Failed;
+    if (!ManifestIsTrusted(roles, context, path)) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;
     if (!doc.LoadFile(path)) {

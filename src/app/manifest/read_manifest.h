@@ -1,7 +1,7 @@
 #pragma once
 // Fetches update.xml into the work folder and decides which package, if any, applies.
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 #include "app/run/update_context.h"
 
 namespace app {
@@ -15,6 +15,6 @@ enum class ManifestResult : int {
 
 // Reads manifestUrl, workFolder and currentVersion; writes runTarget (once the offer is known
 // to be newer) and the package entry (only when a package element was found). Shows nothing.
-ManifestResult ReadManifest(UpdateContext& context, Platform& platform);
+ManifestResult ReadManifest(UpdateContext& context, Roles& roles);
 
 }  // namespace app

@@ -11,47 +11,56 @@ namespace {
 constexpr std::size_t kLongestKeyFile = 64 * 1024;
 constexpr std::size_t kLongestSignature = 4 * 1024;
 
-bool Refuse(Platform& platform, std::u16string_view reason) {
-    platform.Log().Write(u"manifest refused: " + std::u16string(reason));
+// The whole file, or none (and why, in the log) when it cannot be read or is too long.
+std::optional<std::string> ReadSmall(Roles& roles, const std::u16string& path,
+                                     std::size_t maxBytes) {
+    std::string bytes;
+    const base::FileResult read = roles.files.ReadSmallFile(path, maxBytes, bytes);
+    if (read.Ok()) return bytes;
+    roles.log.Write(u"could not read " + path + u": " + read.Describe());
+    return std::nullopt;
+}
+
+bool Refuse(Roles& roles, std::u16string_view reason) {
+    roles.log.Write(u"manifest refused: " + std::u16string(reason));
     return false;
 }
 
 }  // namespace
 
-bool ManifestIsTrusted(Platform& platform, UpdateContext& context,
-                       const std::u16string& manifestPath) {
+bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16string& manifestPath) {
     // Without its own folder the updater cannot tell whether a key lies beside it: taking the
     // manifest unchecked then would let a failed system call switch the check off.
     const std::u16string& appFolder = context.appFolder;
-    if (appFolder.empty()) return Refuse(platform, u"the updater's own folder is unknown");
+    if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
-    if (!platform.Net().PathExists(keyPath)) {
-        platform.Log().Write(u"no update-key.pem beside the updater: the manifest is not checked");
+    if (roles.files.KindOf(keyPath) == base::EntryKind::None) {
+        roles.log.Write(u"no update-key.pem beside the updater: the manifest is not checked");
         return true;
     }
     context.manifestSigned = true;
-    const std::optional<std::string> pem = platform.ReadSmallFile(keyPath, kLongestKeyFile);
+    const std::optional<std::string> pem = ReadSmall(roles, keyPath, kLongestKeyFile);
     const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
-    if (!key) return Refuse(platform, u"update-key.pem is unreadable or no P-256 public key");
+    if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
 
-    net::HttpDownloader downloader(platform.Net());
+    net::HttpDownloader downloader(roles.net);
     net::DownloadOptions options;
     options.maxLength = kLongestSignature;
     const std::u16string signaturePath = context.workFolder + u"update.xml.sig";
     if (!downloader.Download(context.manifestUrl + u".sig", signaturePath, options)) {
-        return Refuse(platform,
-                      u"the signature did not arrive (" +
-                          std::u16string(net::DownloadErrorName(downloader.Report().error)) + u")");
+        return Refuse(roles, u"the signature did not arrive (" +
+                                 std::u16string(net::DownloadErrorName(downloader.Report().error)) +
+                                 u")");
     }
-    const std::optional<std::string> der = platform.ReadSmallFile(signaturePath, kLongestSignature);
+    const std::optional<std::string> der = ReadSmall(roles, signaturePath, kLongestSignature);
     const std::optional<P256Signature> signature = der ? ReadDerSignature(*der) : std::nullopt;
-    if (!signature) return Refuse(platform, u"update.xml.sig is no DER ECDSA P-256 signature");
-    const std::optional<Sha256Digest> digest = platform.FileSha256(manifestPath);
-    if (!digest) return Refuse(platform, u"update.xml could not be hashed");
-    if (!platform.VerifyP256(*key, *digest, *signature)) {
-        return Refuse(platform, u"the signature does not match update.xml and update-key.pem");
+    if (!signature) return Refuse(roles, u"update.xml.sig is no DER ECDSA P-256 signature");
+    const std::optional<Sha256Digest> digest = roles.trust.FileSha256(manifestPath);
+    if (!digest) return Refuse(roles, u"update.xml could not be hashed");
+    if (!roles.trust.VerifyP256(*key, *digest, *signature)) {
+        return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
     }
-    platform.Log().Write(u"the manifest's signature holds");
+    roles.log.Write(u"the manifest's signature holds");
     return true;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 #include "app/run/update_context.h"
 
 namespace app {
@@ -16,7 +16,6 @@ inline constexpr std::u16string_view kKeyFileName = u"update-key.pem";
 // manifest's address + ".sig" into the work folder as update.xml.sig and verifies it over the
 // manifest's bytes; true only when it holds. Sets context.manifestSigned when the key file is
 // there. Writes each step to the run's log.
-bool ManifestIsTrusted(Platform& platform, UpdateContext& context,
-                       const std::u16string& manifestPath);
+bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16string& manifestPath);
 
 }  // namespace app

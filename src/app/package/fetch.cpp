@@ -3,17 +3,19 @@
 #include <memory>
 
 #include "app/log/download_log.h"
+#include "app/package/delete_package.h"
 #include "net/http_downloader.h"
 
 namespace app {
 
-PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
+PackageFetch FetchPackage(Roles& roles, const UpdateContext& context,
                           const std::u16string& packagePath) {
-    const std::int32_t owner = context.hostWindow != 0 && platform.WindowExists(context.hostWindow)
-                                   ? context.hostWindow
-                                   : 0;
+    const std::int32_t owner =
+        context.hostWindow != 0 && roles.desktop.WindowExists(context.hostWindow)
+            ? context.hostWindow
+            : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
-    auto downloader = std::make_shared<net::HttpDownloader>(platform.Net());
+    auto downloader = std::make_shared<net::HttpDownloader>(roles.net);
     const Transfer transfer = [downloader, url = context.packageUrl, packagePath](
                                   const TransferProgress& progress, bool watched) {
         net::DownloadOptions options;
@@ -23,22 +25,23 @@ PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
         return downloader->Download(url, packagePath, options);
     };
 
-    const TransferEnd end = platform.TransferWithProgress(owner, transfer);
+    const TransferEnd end = roles.desktop.TransferWithProgress(owner, transfer);
     if (end == TransferEnd::Cancelled || end == TransferEnd::Stalled) {
         // The transfer may be blocked in a read with the file open: deleted from here, it goes
         // once that handle closes. Its report is not settled, so it is not logged.
-        const std::uint32_t error = platform.RemoveFile(packagePath);
+        const base::FileResult removed = DeletePackage(roles.files, packagePath);
         const bool cancelled = end == TransferEnd::Cancelled;
-        platform.Log().Write((cancelled ? std::u16string(u"package download cancelled by the user")
-                                        : u"package " + context.packageUrl +
-                                              u": failed: Stalled (less than 1 KiB in 60 s)") +
-                             u"; partial package " +
-                             (error == 0 ? std::u16string(u"deleted")
-                                         : u"not deleted: error " + base::DecimalText(error)));
+        roles.log.Write((cancelled ? std::u16string(u"package download cancelled by the user")
+                                   : u"package " + context.packageUrl +
+                                         u": failed: Stalled (less than 1 KiB in 60 s)") +
+                        u"; partial package " +
+                        (removed.Ok()
+                             ? std::u16string(u"deleted")
+                             : u"not deleted: error " + base::DecimalText(removed.systemCode)));
         return cancelled ? PackageFetch::Cancelled : PackageFetch::Failed;
     }
     // The transfer has ended: its report is settled.
-    LogDownload(platform.Log(), u"package", context.packageUrl, downloader->Report());
+    LogDownload(roles.log, u"package", context.packageUrl, downloader->Report());
     return end == TransferEnd::Done ? PackageFetch::Stored : PackageFetch::Failed;
 }
 

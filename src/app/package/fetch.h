@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 #include "app/run/update_context.h"
 
 namespace app {
@@ -16,7 +16,7 @@ enum class PackageFetch {
 
 // Downloads packageUrl into packagePath, resuming a dropped connection, with the progress
 // window owned by the host window (none when it is gone). Logs the download or the cancel.
-PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
+PackageFetch FetchPackage(Roles& roles, const UpdateContext& context,
                           const std::u16string& packagePath);
 
 }  // namespace app

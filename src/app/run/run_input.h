@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 
 namespace app {
 
 // The folder of the updater's own executable, without a trailing backslash; the whole path
 // when it holds no backslash, empty when the system gives none.
-std::u16string GetAppFolder(Platform& platform);
+std::u16string GetAppFolder(Roles& roles);
 
 }  // namespace app

@@ -5,12 +5,12 @@
 
 namespace app {
 
-bool UserAgreesToUpdate(Platform& platform, const UpdateContext& context) {
-    const BoxAnswer answer = ShowBox(platform, context.hostWindow, Text::NewerVersion,
+bool UserAgreesToUpdate(Roles& roles, const UpdateContext& context) {
+    const BoxAnswer answer = ShowBox(roles, context.hostWindow, Text::NewerVersion,
                                      Text::CaptionInformation, BoxKind::Question);
-    platform.Log().Write(u"offer: " + context.packageName + u" from " + context.packageUrl +
-                         u"; answer " + BoxAnswerLogCode(answer) +
-                         (answer.Is(BoxAnswer::Button::Yes) ? u" (Yes)" : u" (not Yes)"));
+    roles.log.Write(u"offer: " + context.packageName + u" from " + context.packageUrl +
+                    u"; answer " + BoxAnswerLogCode(answer) +
+                    (answer.Is(BoxAnswer::Button::Yes) ? u" (Yes)" : u" (not Yes)"));
     return answer.Is(BoxAnswer::Button::Yes);
 }
 

@@ -27,19 +27,19 @@ bool IsWorkFolderName(std::u16string_view name) {
     return AllDigits(rest.substr(0, dash)) && AllDigits(rest.substr(dash + 1));
 }
 
-void RemoveOldWorkFolders(Platform& platform) {
-    const std::u16string temp = platform.TempPath();
+void RemoveOldWorkFolders(Roles& roles) {
+    const std::u16string temp = roles.processes.TempPath();
     // Without a temporary directory the names would be relative to wherever the run started.
     if (temp.empty()) return;
-    const std::int64_t now = platform.NowSeconds();
-    for (const FolderAge& folder : platform.ListWorkFolders(temp)) {
+    const std::int64_t now = roles.clock.CalendarSeconds();
+    for (const base::FolderAge& folder : roles.files.ListFolders(temp, kPrefix)) {
         if (!IsWorkFolderName(folder.name)) continue;
         if (now - folder.lastWriteSeconds <= kKeepWorkFoldersSeconds) continue;
         const std::u16string path = temp + folder.name;
-        const std::uint32_t error = platform.RemoveFolderTree(path);
-        platform.Log().Write(error == 0 ? u"removed old work folder " + path
-                                        : u"could not remove old work folder " + path +
-                                              u": error " + base::DecimalText(error));
+        const base::FileResult removed = roles.files.RemoveTree(path);
+        roles.log.Write(removed.Ok() ? u"removed old work folder " + path
+                                     : u"could not remove old work folder " + path + u": error " +
+                                           base::DecimalText(removed.systemCode));
     }
 }
 

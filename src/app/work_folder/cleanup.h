@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/platform.h"
+#include "app/run/roles.h"
 
 namespace app {
 
@@ -18,6 +18,6 @@ bool IsWorkFolderName(std::u16string_view name);
 // Removes the work folders of earlier runs under the temporary directory that were last
 // written more than kKeepWorkFoldersSeconds ago; one that cannot be removed is left and logged.
 // Nothing is removed when the system gives no temporary directory.
-void RemoveOldWorkFolders(Platform& platform);
+void RemoveOldWorkFolders(Roles& roles);
 
 }  // namespace app

@@ -1,4 +1,4 @@
-// The platform's file reads and CNG calls behind the manifest signature and package digest.
+// The CNG calls behind the manifest signature and package digest.
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -10,14 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "win/win_platform.h"
+#include "win/trust.h"
+#include "win/wide.h"
 
 namespace win {
 namespace {
-
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // Closes what CNG and CreateFileW hand out, on every way out.
 class FileHandle {
@@ -99,77 +96,46 @@ constexpr DWORD kReadChunk = 1u << 20;
 
 }  // namespace
 
-std::optional<std::string> WinPlatform::ReadSmallFile(const std::u16string& path,
-                                                      std::size_t maxBytes) {
+std::optional<app::Sha256Digest> WinTrust::FileSha256(const std::u16string& path) {
     const FileHandle file(OpenForReading(path));
     if (file.Get() == INVALID_HANDLE_VALUE) {
-        LogFailure(Log(), u"CreateFileW", GetLastError());
-        return std::nullopt;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) {
-        LogFailure(Log(), u"GetFileSizeEx", GetLastError());
-        return std::nullopt;
-    }
-    if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
-        Log().Write(u"file larger than it may be");
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        const DWORD wanted =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kReadChunk));
-        if (!::ReadFile(file.Get(), bytes.data() + done, wanted, &read, nullptr) || read == 0) {
-            LogFailure(Log(), u"ReadFile", GetLastError());
-            return std::nullopt;
-        }
-        done += read;
-    }
-    return bytes;
-}
-
-std::optional<app::Sha256Digest> WinPlatform::FileSha256(const std::u16string& path) {
-    const FileHandle file(OpenForReading(path));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        LogFailure(Log(), u"CreateFileW", GetLastError());
+        LogFailure(log, u"CreateFileW", GetLastError());
         return std::nullopt;
     }
     const Algorithm sha256(BCRYPT_SHA256_ALGORITHM);
     const Hash hash(sha256);
     if (!hash.Get()) {
-        LogFailure(Log(), u"BCryptCreateHash", static_cast<unsigned long>(hash.status));
+        LogFailure(log, u"BCryptCreateHash", static_cast<unsigned long>(hash.status));
         return std::nullopt;
     }
     std::vector<UCHAR> buffer(kReadChunk);
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(file.Get(), buffer.data(), kReadChunk, &read, nullptr)) {
-            LogFailure(Log(), u"ReadFile", GetLastError());
+            LogFailure(log, u"ReadFile", GetLastError());
             return std::nullopt;
         }
         if (read == 0) break;
         const NTSTATUS status = BCryptHashData(hash.Get(), buffer.data(), read, 0);
         if (!BCRYPT_SUCCESS(status)) {
-            LogFailure(Log(), u"BCryptHashData", static_cast<unsigned long>(status));
+            LogFailure(log, u"BCryptHashData", static_cast<unsigned long>(status));
             return std::nullopt;
         }
     }
     app::Sha256Digest digest{};
     const NTSTATUS status = BCryptFinishHash(hash.Get(), digest.data(), digest.size(), 0);
     if (!BCRYPT_SUCCESS(status)) {
-        LogFailure(Log(), u"BCryptFinishHash", static_cast<unsigned long>(status));
+        LogFailure(log, u"BCryptFinishHash", static_cast<unsigned long>(status));
         return std::nullopt;
     }
     return digest;
 }
 
-bool WinPlatform::VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
-                             const app::P256Signature& signature) {
+bool WinTrust::VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
+                          const app::P256Signature& signature) {
     const Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
     if (!ecdsa.Get()) {
-        LogFailure(Log(), u"BCryptOpenAlgorithmProvider", static_cast<unsigned long>(ecdsa.status));
+        LogFailure(log, u"BCryptOpenAlgorithmProvider", static_cast<unsigned long>(ecdsa.status));
         return false;
     }
     // BCRYPT_ECCKEY_BLOB, then X and Y.
@@ -184,7 +150,7 @@ bool WinPlatform::VerifyP256(const app::P256PublicKey& key, const app::Sha256Dig
     if (!BCRYPT_SUCCESS(imports)) {
         // A point that is not on the curve ends here.
         imported.handle = nullptr;
-        LogFailure(Log(), u"BCryptImportKeyPair", static_cast<unsigned long>(imports));
+        LogFailure(log, u"BCryptImportKeyPair", static_cast<unsigned long>(imports));
         return false;
     }
     // CNG takes its inputs as non-const buffers; it does not write them.
@@ -195,7 +161,7 @@ bool WinPlatform::VerifyP256(const app::P256PublicKey& key, const app::Sha256Dig
                                                     static_cast<ULONG>(rs.size()), 0);
     // STATUS_INVALID_SIGNATURE (0xC000A000) for a signature that does not match.
     if (verifies != 0)
-        LogFailure(Log(), u"BCryptVerifySignature", static_cast<unsigned long>(verifies));
+        LogFailure(log, u"BCryptVerifySignature", static_cast<unsigned long>(verifies));
     return verifies == 0;
 }
 

@@ -1,4 +1,4 @@
-#include "win/win_platform.h"
+#include "win/processes.h"
 
 #include <windows.h>
 
@@ -7,65 +7,24 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/work_folder/run_lock.h"
-#include "win/progress_window.h"
-#include "win/run_log_win.h"
-#include "win/work_folders_win.h"
+#include "win/wide.h"
+#include "win/window_handle.h"
 
 namespace win {
 namespace {
-
-// On Windows wchar_t and char16_t are both UTF-16 units.
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-std::u16string FromWide(const wchar_t* text, std::size_t length) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
-
-// The host passes its handle as a signed 32-bit number; handles are sign-extended values.
-HWND ToWindow(std::int32_t handle) {
-    return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle));
-}
 
 // Paths can be far longer than MAX_PATH; past this the system is not telling the truth.
 constexpr DWORD kLongestPath = 1u << 20;
 
 }  // namespace
 
-WinPlatform::WinPlatform(net::NetApi& net) : net(net), log(LocalLogTime, AppendToFile) {}
-
-app::BoxAnswer WinPlatform::ShowMessageBox(std::int32_t owner, const std::u16string& text,
-                                           const std::u16string& caption, app::BoxKind kind) {
-    UINT flags = MB_OK | MB_ICONERROR;
-    if (kind == app::BoxKind::Information) flags = MB_OK | MB_ICONINFORMATION;
-    if (kind == app::BoxKind::Question) flags = MB_YESNO | MB_ICONQUESTION;
-    const int answer = MessageBoxW(ToWindow(owner), Wide(text), Wide(caption), flags);
-    using Button = app::BoxAnswer::Button;
-    return {answer <= 0       ? Button::NotShown
-            : answer == IDYES ? Button::Yes
-                              : Button::NotYes,
-            answer};
-}
-
-bool WinPlatform::WindowExists(std::int32_t window) {
-    return IsWindow(ToWindow(window)) != FALSE;
-}
-
-void WinPlatform::Pause(std::uint32_t milliseconds) {
-    Sleep(milliseconds);
-}
-
-std::u16string WinPlatform::TempPath() {
+std::u16string WinProcesses::TempPath() {
     // Asked again with the size the system reports until the whole path fits.
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
@@ -77,7 +36,7 @@ std::u16string WinPlatform::TempPath() {
     }
 }
 
-std::u16string WinPlatform::ModulePath() {
+std::u16string WinProcesses::ModulePath() {
     // A full buffer means the path was cut: grow and ask again.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -90,15 +49,9 @@ std::u16string WinPlatform::ModulePath() {
     }
 }
 
-std::int64_t WinPlatform::NowSeconds() {
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
-
-void WinPlatform::OpenWithShell(const std::u16string& file) {
+void WinProcesses::OpenWithShell(const std::u16string& file) {
     ShellExecuteW(nullptr, L"open", Wide(file), nullptr, nullptr, SW_SHOW);
 }
-
-// --- putting an update in place safely ---
 
 namespace {
 
@@ -130,10 +83,10 @@ OwnedHandle OpenNul(DWORD access) {
 
 }  // namespace
 
-app::HostLookup WinPlatform::OpenWindowProcess(std::int32_t window) {
+app::HostLookup WinProcesses::OpenWindowProcess(std::int32_t window) {
     app::HostLookup host;
     DWORD processId = 0;
-    if (window == 0 || !GetWindowThreadProcessId(ToWindow(window), &processId) || !processId) {
+    if (window == 0 || !GetWindowThreadProcessId(WindowOf(window), &processId) || !processId) {
         host.error = static_cast<std::uint32_t>(GetLastError());
         return host;
     }
@@ -147,19 +100,19 @@ app::HostLookup WinPlatform::OpenWindowProcess(std::int32_t window) {
     return host;
 }
 
-app::SendResult WinPlatform::SendToWindowWithin(std::int32_t window, std::uint32_t message,
-                                                std::uint32_t milliseconds) {
+app::SendResult WinProcesses::SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                                 std::uint32_t milliseconds) {
     DWORD_PTR answer = 0;
-    if (SendMessageTimeoutW(ToWindow(window), message, 0, 0, SMTO_ABORTIFHUNG, milliseconds,
+    if (SendMessageTimeoutW(WindowOf(window), message, 0, 0, SMTO_ABORTIFHUNG, milliseconds,
                             &answer)) {
         return {true, 0};
     }
     return {false, static_cast<std::uint32_t>(GetLastError())};
 }
 
-app::HiddenRun WinPlatform::RunHiddenWithin(const std::u16string& application,
-                                            const std::u16string& commandLine,
-                                            std::uint32_t milliseconds) {
+app::HiddenRun WinProcesses::RunHiddenWithin(const std::u16string& application,
+                                             const std::u16string& commandLine,
+                                             std::uint32_t milliseconds) {
     app::HiddenRun run;
     // Input from NUL: a question (a password) reads end of input and fails at once instead of
     // waiting for an answer nobody can give.
@@ -202,38 +155,12 @@ app::HiddenRun WinPlatform::RunHiddenWithin(const std::u16string& application,
     return run;
 }
 
-// --- end of putting an update in place ---
-
-// --- progress window, work folders, one run at a time ---
-
-app::TransferEnd WinPlatform::TransferWithProgress(std::int32_t owner,
-                                                   const app::Transfer& transfer) {
-    return TransferWithProgressWindow(owner, transfer);
-}
-
-std::uint32_t WinPlatform::MakeFolder(const std::u16string& path) {
-    return win::MakeFolder(path);
-}
-
-std::uint32_t WinPlatform::RemoveFile(const std::u16string& path) {
-    return win::RemoveFile(path);
-}
-
-std::vector<app::FolderAge> WinPlatform::ListWorkFolders(const std::u16string& parent) {
-    return win::ListWorkFolders(parent);
-}
-
-std::uint32_t WinPlatform::RemoveFolderTree(const std::u16string& path) {
-    return win::RemoveFolderTree(path);
-}
-
-bool WinPlatform::ClaimRunLock(const std::u16string& appFolder) {
+bool WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
     // Folded the way the file system compares names, so that every spelling of the folder
     // meets the same lock.
     std::u16string folded = appFolder;
     if (!folded.empty()) {
-        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE,
-                      reinterpret_cast<const wchar_t*>(appFolder.c_str()),
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, Wide(appFolder),
                       static_cast<int>(appFolder.size()), reinterpret_cast<wchar_t*>(folded.data()),
                       static_cast<int>(folded.size()), nullptr, nullptr, 0);
     }

@@ -1,6 +1,8 @@
-#include "win/run_log_win.h"
+#include "win/update_log.h"
 
 #include <windows.h>
+
+#include "win/wide.h"
 
 namespace win {
 
@@ -12,9 +14,9 @@ app::LogTime LocalLogTime() {
 }
 
 bool AppendToFile(const std::u16string& path, std::string_view bytes) {
-    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()),
-                                    FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(Wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool written = true;
     while (!bytes.empty() && written) {

@@ -1,0 +1,222 @@
+#pragma once
+// One fake a role of the run, each able to fail any call, and a whole fake run that wires them
+// to the fake network. Calls the user, the host and the server would see are recorded in order,
+// one line each, beside the fake network's "GET <address>" lines.
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run/roles.h"
+#include "fakes/manual_clock.h"
+#include "fakes/memory_file_system.h"
+#include "net/fake_net_api.h"
+
+namespace apptest {
+
+using net::testing::Utf8;
+using Seen = std::vector<std::string>;
+
+class FakeDesktop final : public app::Desktop {
+  public:
+    explicit FakeDesktop(Seen& seen) : seen(seen) {}
+
+    app::BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                  const std::u16string& caption, app::BoxKind kind) override {
+        static constexpr const char* kKinds[] = {"error", "information", "question"};
+        seen.push_back("box " + std::to_string(owner) + " " + Utf8(text) + " " + Utf8(caption) +
+                       " " + kKinds[static_cast<int>(kind)]);
+        return answer;
+    }
+    bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
+    // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
+    // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
+    app::TransferEnd TransferWithProgress(std::int32_t owner,
+                                          const app::Transfer& transfer) override {
+        progressOwners.push_back(owner);
+        const bool interrupted = windowEnds != app::TransferEnd::Done;
+        const bool stored =
+            transfer([interrupted](std::int64_t, std::int64_t) { return !interrupted; }, true);
+        if (interrupted) return windowEnds;
+        return stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
+    }
+
+    app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};  // a box not shown: {}
+    std::int32_t goneWindow = -1;                           // a handle that names no window
+    app::TransferEnd windowEnds = app::TransferEnd::Done;
+    std::vector<std::int32_t> progressOwners;
+
+  private:
+    Seen& seen;
+};
+
+class FakeProcesses final : public app::Processes {
+  public:
+    explicit FakeProcesses(Seen& seen) : seen(seen) {}
+
+    struct HostWatch final : app::ProcessWatch {
+        explicit HostWatch(app::WaitResult result) : result(result) {}
+        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        app::WaitResult result;
+    };
+    app::HostLookup OpenWindowProcess(std::int32_t window) override {
+        app::HostLookup host;
+        if (window == 0 || hostUnknown) return host;
+        host.processId = 4242;
+        host.process = std::make_unique<HostWatch>(hostWait);
+        return host;
+    }
+    app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                       std::uint32_t) override {
+        seen.push_back("send " + std::to_string(window) + " " + std::to_string(message));
+        return {hostAnswers, hostAnswers ? 0u : 1460u};
+    }
+    app::HiddenRun RunHiddenWithin(const std::u16string& application,
+                                   const std::u16string& commandLine,
+                                   std::uint32_t milliseconds) override {
+        seen.push_back("run " + Utf8(application) + " | " + Utf8(commandLine));
+        archiverLimitMs = milliseconds;
+        if (archiverRun.state == app::HiddenRun::State::Ended && unpack) unpack();
+        return archiverRun;
+    }
+    void OpenWithShell(const std::u16string& file) override {
+        seen.push_back("open " + Utf8(file));
+    }
+    bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+    std::u16string ModulePath() override { return modulePath; }
+    std::u16string TempPath() override { return tempPath; }
+
+    bool hostUnknown = false, hostAnswers = true;
+    app::WaitResult hostWait = app::WaitResult::Ended;
+    app::HiddenRun archiverRun{};  // not started
+    std::function<void()> unpack;  // what a starting archiver writes
+    std::uint32_t archiverLimitMs = 0;
+    bool otherUpdaterRuns = false;
+    std::u16string modulePath = u"C:\\App\\updater.exe";
+    std::u16string tempPath = u"C:\\Temp\\";
+
+  private:
+    Seen& seen;
+};
+
+// Digests and verdicts are scripted; a file has a digest when exists says it is there.
+class FakeTrust final : public app::Trust {
+  public:
+    explicit FakeTrust(std::function<bool(const std::u16string&)> exists)
+        : exists(std::move(exists)) {}
+
+    std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
+        if (!exists(path)) return std::nullopt;
+        return fileDigest;
+    }
+    bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
+                    const app::P256Signature&) override {
+        return signatureHolds;
+    }
+
+    app::Sha256Digest fileDigest{0xab};
+    bool signatureHolds = true;
+
+  private:
+    std::function<bool(const std::u16string&)> exists;
+};
+
+struct LogLines final : app::RunLog {
+    void Write(std::u16string_view line) override { lines.emplace_back(line); }
+    std::vector<std::u16string> lines;
+};
+
+// The run's files in memory, but for what the fake network downloads, which lies on disk
+// under its folder until the downloader writes through base::FileSystem itself: reading,
+// looking at and deleting a downloaded file reach the disk.
+class RunFiles final : public base::FileSystem {
+  public:
+    RunFiles(fakes::MemoryFileSystem& memory, net::testing::FakeNetApi& net)
+        : memory(memory), net(net) {}
+
+    bool OnDisk(const std::u16string& path) const {
+        return std::filesystem::is_regular_file(net.Linux(path));
+    }
+    base::EntryKind KindOf(const std::u16string& path) override {
+        return OnDisk(path) ? base::EntryKind::File : memory.KindOf(path);
+    }
+    base::FileResult MakeFolder(const std::u16string& path) override {
+        return memory.MakeFolder(path);
+    }
+    base::FileResult Move(const std::u16string& from, const std::u16string& to) override {
+        return memory.Move(from, to);
+    }
+    base::FileResult RemoveFile(const std::u16string& path) override {
+        if (!OnDisk(path)) return memory.RemoveFile(path);
+        std::filesystem::remove(net.Linux(path));
+        return {};
+    }
+    base::FileResult RemoveFolder(const std::u16string& path) override {
+        return memory.RemoveFolder(path);
+    }
+    base::FileResult RemoveTree(const std::u16string& path) override {
+        return memory.RemoveTree(path);
+    }
+    base::FileResult ListTree(const std::u16string& root,
+                              std::vector<base::TreeEntry>& entries) override {
+        return memory.ListTree(root, entries);
+    }
+    std::vector<base::FolderAge> ListFolders(const std::u16string& parent,
+                                             std::u16string_view prefix) override {
+        return memory.ListFolders(parent, prefix);
+    }
+    base::FileResult ReadSmallFile(const std::u16string& path, std::size_t maxBytes,
+                                   std::string& bytes) override {
+        if (!OnDisk(path)) return memory.ReadSmallFile(path, maxBytes, bytes);
+        std::ifstream in(net.Linux(path), std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        if (bytes.size() <= maxBytes) return {};
+        bytes.clear();
+        return {base::FileError::Other, 223};
+    }
+    base::FileResult OpenForWriting(const std::u16string& path, std::int64_t keep,
+                                    std::unique_ptr<base::WritableFile>& file) override {
+        return memory.OpenForWriting(path, keep, file);
+    }
+
+  private:
+    fakes::MemoryFileSystem& memory;
+    net::testing::FakeNetApi& net;
+};
+
+// A whole run's roles: the temporary directory is the fake network's folder, which the markup
+// reader sees as well; the application folder is C:\App.
+struct FakeRun {
+    FakeRun() {
+        net.requestsOnly = true;
+        const std::string root = net.root.string();
+        processes.tempPath = std::u16string(root.begin(), root.end()) + u"\\";
+        memory.AddFolder(processes.tempPath);
+        memory.AddFolder(u"C:\\App");
+        clock.calendarSeconds = 1700000000;
+    }
+    // The work folder a run of this second makes first.
+    std::u16string WorkFolder() const {
+        const std::string seconds = std::to_string(clock.calendarSeconds);
+        return processes.tempPath + u"UpdateTemp" + std::u16string(seconds.begin(), seconds.end());
+    }
+    // The archiver ends with 0, having unpacked what unpack writes (nothing by default).
+    void ArchiverSucceeds() { processes.archiverRun.state = app::HiddenRun::State::Ended; }
+
+    net::testing::FakeNetApi net;
+    Seen& seen = net.log;
+    fakes::MemoryFileSystem memory;
+    RunFiles files{memory, net};
+    FakeDesktop desktop{seen};
+    FakeProcesses processes{seen};
+    FakeTrust trust{[this](const std::u16string& path) { return files.OnDisk(path); }};
+    fakes::ManualClock clock;
+    LogLines log;
+    app::Roles roles{desktop, processes, files, trust, clock, net, log};
+};
+
+}  // namespace apptest
