@@ -7,7 +7,6 @@
 
 #include "app/log/update_log.h"
 #include "app/run/launch_string.h"
-#include "app/run/update_context.h"
 #include "app/run/update_run.h"
 #include "win/clock.h"
 #include "win/desktop.h"
@@ -31,8 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         win::WinTrust trust(log);
         win::WinClock clock;
         app::Roles roles{desktop, processes, files, trust, clock, net, log};
-        app::UpdateContext context;
-        app::RunAndReport(launchString, context, roles);
+        app::RunAndReport(launchString, roles);
         // A cancelled download may have left its worker blocked in a read, using the objects
         // above: the process ends here, while they still exist.
         ExitProcess(0);

@@ -31,9 +31,8 @@ TEST(Folders, WorkFolderIsTempUpdateTempAndTheLow32BitsOfTheClockAppFolderThatOf
         apptest::FakeRun run;
         run.processes.tempPath = c.temp;
         run.clock.calendarSeconds = c.now;
-        run.processes.modulePath = c.module;
         EXPECT_EQ(app::MakeWorkFolder(run.roles), c.folder);
-        EXPECT_EQ(app::GetAppFolder(run.roles), c.app);
+        EXPECT_EQ(app::AppFolderOf(c.module), c.app);
     }
 }
 

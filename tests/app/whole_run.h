@@ -37,9 +37,9 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 // folder); then "package left" when the package is still in the work folder.
 inline std::string RunWhole(FakeRun& run,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
-    app::UpdateContext context;
-    app::RunAndReport(launch, context, run.roles);
-    const std::string work = Utf8(context.workFolder);
+    app::RunAndReport(launch, run.roles);
+    const std::u16string workFolder = run.WorkFolder() + u"\\";
+    const std::string work = Utf8(workFolder);
     std::string seen;
     for (std::string line : run.seen) {
         if (line.starts_with("send ")) {
@@ -55,9 +55,15 @@ inline std::string RunWhole(FakeRun& run,
         }
         seen += (seen.empty() ? "" : "; ") + line;
     }
-    if (!context.packageName.empty() &&
-        run.files.OnDisk(context.workFolder + context.packageName)) {
-        seen += "; package left";
+    // What the fake network downloaded lies on disk: the manifest, its signature, packages.
+    const std::filesystem::path folder = run.net.Linux(workFolder);
+    if (std::filesystem::exists(folder)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_regular_file() && name != "update.xml" && name != "update.xml.sig") {
+                seen += "; package left";
+            }
+        }
     }
     return seen;
 }

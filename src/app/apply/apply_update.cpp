@@ -12,9 +12,9 @@ void StartInstaller(Roles& roles, const std::u16string& packagePath) {
     roles.processes.OpenWithShell(packagePath);
 }
 
-bool UnpackAndSwap(Roles& roles, const UpdateContext& context, const std::u16string& packagePath) {
-    const std::u16string appFolder = context.appFolder + u"\\";
-    const SwapFolders folders{context.workFolder + u"stage\\", appFolder,
+bool UnpackAndSwap(Roles& roles, const RunInput& input, const std::u16string& packagePath) {
+    const std::u16string appFolder = input.appFolder + u"\\";
+    const SwapFolders folders{input.workFolder + u"stage\\", appFolder,
                               appFolder + u"UpdateBackup" + GetRunNumber(roles) + u"\\"};
     const bool applied = Unpack(roles, appFolder + u"7z.exe", packagePath, folders.stage) &&
                          SwapInStagedTree(roles, folders);
@@ -22,7 +22,7 @@ bool UnpackAndSwap(Roles& roles, const UpdateContext& context, const std::u16str
     // The swap moves the files out of the stage but leaves its emptied folders behind.
     if (applied) {
         // Named without its closing backslash, as a folder to remove.
-        const std::u16string stage = context.workFolder + u"stage";
+        const std::u16string stage = input.workFolder + u"stage";
         if (const base::FileResult removed = roles.files.RemoveTree(stage); !removed.Ok()) {
             roles.log.Write(u"could not remove " + stage + u": error " +
                             base::DecimalText(removed.systemCode));

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "app/run/roles.h"
-#include "app/run/update_context.h"
+#include "app/run/run_input.h"
 
 namespace app {
 
 void StartInstaller(Roles& roles, const std::u16string& packagePath);
 
-// packagePath is workFolder + packageName. A failed unpack or swap leaves the application
+// packagePath is in the work folder. A failed unpack or swap leaves the application
 // folder as it was. True when the archive was unpacked and put in place.
-bool UnpackAndSwap(Roles& roles, const UpdateContext& context, const std::u16string& packagePath);
+bool UnpackAndSwap(Roles& roles, const RunInput& input, const std::u16string& packagePath);
 
 }  // namespace app

@@ -11,71 +11,94 @@
 namespace app {
 namespace {
 
+using Verdict = Manifest::Verdict;
+
 // Versions further apart than this take the full package instead of the patch.
 constexpr double kLargestPatchStep = 0.3;
 // A manifest names a handful of packages; more than this is not one.
 constexpr std::int64_t kLongestManifest = 1 << 20;
 
-ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunLog& log) {
+void ReadPackageElement(markup::MarkupDoc& doc, Offer& offer) {
+    offer.name = doc.GetAttribute(u"name");
+    offer.address = doc.GetAttribute(u"url");
+    offer.sha256 = doc.GetAttribute(u"sha256");
+}
+
+// From the update element on: whether the offer is newer, and which package it is.
+Verdict ChooseOffer(double currentVersion, markup::MarkupDoc& doc, Offer& offer, RunLog& log) {
     const double offered = ReadDecimalPrefix(doc.GetAttribute(u"version"));
     log.Write(u"manifest offers version " + doc.GetAttribute(u"version") + u", type " +
               doc.GetAttribute(u"type"));
-    if (offered <= context.currentVersion) return ManifestResult::UpToDate;
+    if (offered <= currentVersion) return Verdict::UpToDate;
 
     const std::int32_t type = ReadInt32Prefix(doc.GetAttribute(u"type"));
-    context.runTarget = doc.GetAttribute(u"run");
+    offer.runTarget = doc.GetAttribute(u"run");
 
     // A failed search leaves the cursor at update, so the archive search below still looks at
     // the siblings after update.
     if (type == 1 && doc.FindElement(u"UpdateInstall")) {
-        context.packageName = doc.GetAttribute(u"name");
-        context.packageUrl = doc.GetAttribute(u"url");
-        context.packageSha256 = doc.GetAttribute(u"sha256");
-        return ManifestResult::InstallerPackage;
+        offer.kind = PackageKind::Installer;
+        ReadPackageElement(doc, offer);
+        return Verdict::Offered;
     }
 
-    const double step = offered - context.currentVersion;
+    const double step = offered - currentVersion;
     if (!doc.FindElement(step > kLargestPatchStep ? u"UpdateExeEx" : u"UpdateExe")) {
         log.Write(step > kLargestPatchStep ? u"manifest has no UpdateExeEx"
                                            : u"manifest has no UpdateExe");
-        return ManifestResult::Failed;
+        return Verdict::Failed;
     }
-    if (doc.EnterElement() && doc.FindElement(u"item")) {
-        context.packageName = doc.GetAttribute(u"name");
-        context.packageUrl = doc.GetAttribute(u"url");
-        context.packageSha256 = doc.GetAttribute(u"sha256");
+    offer.kind = PackageKind::Archive;
+    if (doc.EnterElement() && doc.FindElement(u"item")) ReadPackageElement(doc, offer);
+    return Verdict::Offered;
+}
+
+std::u16string_view VerdictName(Verdict verdict, PackageKind kind) {
+    switch (verdict) {
+        case Verdict::UpToDate:
+            return u"up to date";
+        case Verdict::Failed:
+            return u"failed";
+        case Verdict::Offered:
+            break;
     }
-    return ManifestResult::ArchivePackage;
+    return kind == PackageKind::Installer ? u"installer package" : u"archive package";
+}
+
+// The stored manifest read and its offer chosen; the verdict is logged once there is one.
+Verdict ReadOffer(const std::u16string& path, double currentVersion, Offer& offer, RunLog& log) {
+    markup::MarkupDoc doc;
+    if (!doc.LoadFile(path)) {
+        log.Write(u"manifest unreadable: " + doc.ResultText());
+        return Verdict::Failed;
+    }
+    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
+        log.Write(u"manifest has no config/update element");
+        return Verdict::Failed;
+    }
+    const Verdict verdict = ChooseOffer(currentVersion, doc, offer, log);
+    log.Write(u"manifest verdict: " + std::u16string(VerdictName(verdict, offer.kind)));
+    return verdict;
 }
 
 }  // namespace
 
-ManifestResult ReadManifest(UpdateContext& context, Roles& roles) {
+Manifest ReadManifest(const RunInput& input, Roles& roles) {
+    Manifest manifest;
     net::HttpDownloader downloader(roles.net);
-    const std::u16string path = context.workFolder + u"update.xml";
+    const std::u16string path = input.workFolder + u"update.xml";
     net::DownloadOptions options;
     options.maxLength = kLongestManifest;
-    const bool stored = downloader.Download(context.manifestUrl, path, options);
-    RunLog& log = roles.log;
-    LogDownload(log, u"manifest", context.manifestUrl, downloader.Report());
-    if (!stored) return ManifestResult::Failed;
+    const bool stored = downloader.Download(input.launch.manifestUrl, path, options);
+    LogDownload(roles.log, u"manifest", input.launch.manifestUrl, downloader.Report());
+    if (!stored) return manifest;
     // A signed manifest is read only once its signature holds.
-    if (!ManifestIsTrusted(roles, context, path)) return ManifestResult::Failed;
+    const ManifestTrust trust = CheckManifestSignature(roles, input, path);
+    if (trust == ManifestTrust::Refused) return manifest;
+    manifest.isSigned = trust == ManifestTrust::Holds;
 
-    markup::MarkupDoc doc;
-    if (!doc.LoadFile(path)) {
-        log.Write(u"manifest unreadable: " + doc.ResultText());
-        return ManifestResult::Failed;
-    }
-    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
-        log.Write(u"manifest has no config/update element");
-        return ManifestResult::Failed;
-    }
-    const ManifestResult result = ReadPackages(context, doc, log);
-    static constexpr std::u16string_view kVerdicts[] = {u"up to date", u"failed",
-                                                        u"installer package", u"archive package"};
-    log.Write(u"manifest verdict: " + std::u16string(kVerdicts[static_cast<int>(result)]));
-    return result;
+    manifest.verdict = ReadOffer(path, input.launch.currentVersion, manifest.offer, roles.log);
+    return manifest;
 }
 
 }  // namespace app

@@ -1,20 +1,23 @@
 #pragma once
-// Fetches update.xml into the work folder and decides which package, if any, applies.
+// Fetches update.xml into the work folder, checks its signature, and reads which package, if
+// any, it offers.
 
+#include "app/manifest/offer.h"
 #include "app/run/roles.h"
-#include "app/run/update_context.h"
+#include "app/run/run_input.h"
 
 namespace app {
 
-enum class ManifestResult : int {
-    UpToDate = 0,
-    Failed = 1,
-    InstallerPackage = 2,
-    ArchivePackage = 3,
+struct Manifest {
+    enum class Verdict { UpToDate, Failed, Offered };
+    Verdict verdict = Verdict::Failed;
+    // When Offered: the package as written; name, address and sha256 stay empty when the
+    // package element holds no item.
+    Offer offer;
+    bool isSigned = false;  // the key file is there, so the signature was checked
 };
 
-// Reads manifestUrl, workFolder and currentVersion; writes runTarget (once the offer is known
-// to be newer) and the package entry (only when a package element was found). Shows nothing.
-ManifestResult ReadManifest(UpdateContext& context, Roles& roles);
+// Shows nothing; writes each step and the verdict to the run's log.
+Manifest ReadManifest(const RunInput& input, Roles& roles);
 
 }  // namespace app

@@ -21,24 +21,24 @@ std::optional<std::string> ReadSmall(Roles& roles, const std::u16string& path,
     return std::nullopt;
 }
 
-bool Refuse(Roles& roles, std::u16string_view reason) {
+ManifestTrust Refuse(Roles& roles, std::u16string_view reason) {
     roles.log.Write(u"manifest refused: " + std::u16string(reason));
-    return false;
+    return ManifestTrust::Refused;
 }
 
 }  // namespace
 
-bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16string& manifestPath) {
+ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
+                                     const std::u16string& manifestPath) {
     // Without its own folder the updater cannot tell whether a key lies beside it: taking the
     // manifest unchecked then would let a failed system call switch the check off.
-    const std::u16string& appFolder = context.appFolder;
+    const std::u16string& appFolder = input.appFolder;
     if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
     if (roles.files.KindOf(keyPath) == base::EntryKind::None) {
         roles.log.Write(u"no update-key.pem beside the updater: the manifest is not checked");
-        return true;
+        return ManifestTrust::Unchecked;
     }
-    context.manifestSigned = true;
     const std::optional<std::string> pem = ReadSmall(roles, keyPath, kLongestKeyFile);
     const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
     if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
@@ -46,8 +46,8 @@ bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16strin
     net::HttpDownloader downloader(roles.net);
     net::DownloadOptions options;
     options.maxLength = kLongestSignature;
-    const std::u16string signaturePath = context.workFolder + u"update.xml.sig";
-    if (!downloader.Download(context.manifestUrl + u".sig", signaturePath, options)) {
+    const std::u16string signaturePath = input.workFolder + u"update.xml.sig";
+    if (!downloader.Download(input.launch.manifestUrl + u".sig", signaturePath, options)) {
         return Refuse(roles, u"the signature did not arrive (" +
                                  std::u16string(net::DownloadErrorName(downloader.Report().error)) +
                                  u")");
@@ -61,7 +61,7 @@ bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16strin
         return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
     }
     roles.log.Write(u"the manifest's signature holds");
-    return true;
+    return ManifestTrust::Holds;
 }
 
 }  // namespace app

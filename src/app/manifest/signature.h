@@ -5,17 +5,23 @@
 #include <string>
 
 #include "app/run/roles.h"
-#include "app/run/update_context.h"
+#include "app/run/run_input.h"
 
 namespace app {
 
 // The key file beside updater.exe.
 inline constexpr std::u16string_view kKeyFileName = u"update-key.pem";
 
-// Without the key file: true, the manifest is taken as it comes. With it: fetches the
-// manifest's address + ".sig" into the work folder as update.xml.sig and verifies it over the
-// manifest's bytes; true only when it holds. Sets context.manifestSigned when the key file is
-// there. Writes each step to the run's log.
-bool ManifestIsTrusted(Roles& roles, UpdateContext& context, const std::u16string& manifestPath);
+enum class ManifestTrust {
+    Unchecked,  // no key file: the manifest is taken as it comes
+    Holds,      // the key file is there and the signature holds
+    Refused,    // the key file is there (or cannot be looked for) and no signature holds
+};
+
+// With the key file beside the updater, fetches the manifest's address + ".sig" into the work
+// folder as update.xml.sig and verifies it over the manifest's bytes. Writes each step to the
+// run's log.
+ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
+                                     const std::u16string& manifestPath);
 
 }  // namespace app

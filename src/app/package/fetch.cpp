@@ -8,15 +8,13 @@
 
 namespace app {
 
-PackageFetch FetchPackage(Roles& roles, const UpdateContext& context,
+PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16string& address,
                           const std::u16string& packagePath) {
     const std::int32_t owner =
-        context.hostWindow != 0 && roles.desktop.WindowExists(context.hostWindow)
-            ? context.hostWindow
-            : 0;
+        hostWindow != 0 && roles.desktop.WindowExists(hostWindow) ? hostWindow : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
     auto downloader = std::make_shared<net::HttpDownloader>(roles.net);
-    const Transfer transfer = [downloader, url = context.packageUrl, packagePath](
+    const Transfer transfer = [downloader, url = address, packagePath](
                                   const TransferProgress& progress, bool watched) {
         net::DownloadOptions options;
         options.resume = true;
@@ -31,17 +29,16 @@ PackageFetch FetchPackage(Roles& roles, const UpdateContext& context,
         // once that handle closes. Its report is not settled, so it is not logged.
         const base::FileResult removed = DeletePackage(roles.files, packagePath);
         const bool cancelled = end == TransferEnd::Cancelled;
-        roles.log.Write((cancelled ? std::u16string(u"package download cancelled by the user")
-                                   : u"package " + context.packageUrl +
-                                         u": failed: Stalled (less than 1 KiB in 60 s)") +
-                        u"; partial package " +
-                        (removed.Ok()
-                             ? std::u16string(u"deleted")
-                             : u"not deleted: error " + base::DecimalText(removed.systemCode)));
+        roles.log.Write(
+            (cancelled ? std::u16string(u"package download cancelled by the user")
+                       : u"package " + address + u": failed: Stalled (less than 1 KiB in 60 s)") +
+            u"; partial package " +
+            (removed.Ok() ? std::u16string(u"deleted")
+                          : u"not deleted: error " + base::DecimalText(removed.systemCode)));
         return cancelled ? PackageFetch::Cancelled : PackageFetch::Failed;
     }
     // The transfer has ended: its report is settled.
-    LogDownload(roles.log, u"package", context.packageUrl, downloader->Report());
+    LogDownload(roles.log, u"package", address, downloader->Report());
     return end == TransferEnd::Done ? PackageFetch::Stored : PackageFetch::Failed;
 }
 

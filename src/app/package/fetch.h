@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/run/roles.h"
-#include "app/run/update_context.h"
 
 namespace app {
 
@@ -14,9 +13,9 @@ enum class PackageFetch {
     Cancelled,  // by the user: the partial package is deleted and nothing more is shown
 };
 
-// Downloads packageUrl into packagePath, resuming a dropped connection, with the progress
-// window owned by the host window (none when it is gone). Logs the download or the cancel.
-PackageFetch FetchPackage(Roles& roles, const UpdateContext& context,
+// Downloads address into packagePath, resuming a dropped connection, with the progress window
+// owned by the host window (none when it is gone). Logs the download or the cancel.
+PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16string& address,
                           const std::u16string& packagePath);
 
 }  // namespace app

@@ -29,14 +29,11 @@ LaunchArgs SplitLaunchString(const std::u16string& launchString) {
     return fields;
 }
 
-bool ReadLaunchString(const std::u16string& launchString, UpdateContext& context) {
-    if (launchString.empty()) return false;
+std::optional<LaunchString> ReadLaunchString(const std::u16string& launchString) {
+    if (launchString.empty()) return std::nullopt;
     const LaunchArgs fields = SplitLaunchString(launchString);
-    if (fields.size() < 3) return false;
-    context.currentVersion = ReadDecimalPrefix(fields[0]);
-    context.hostWindow = ReadInt32Prefix(fields[1]);
-    context.manifestUrl = fields[2];
-    return true;
+    if (fields.size() < 3) return std::nullopt;
+    return LaunchString{ReadDecimalPrefix(fields[0]), ReadInt32Prefix(fields[1]), fields[2]};
 }
 
 }  // namespace app

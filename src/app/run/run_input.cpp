@@ -2,11 +2,10 @@
 
 namespace app {
 
-std::u16string GetAppFolder(Roles& roles) {
-    std::u16string path = roles.processes.ModulePath();
-    const std::size_t slash = path.rfind(u'\\');
-    if (slash != std::u16string::npos) path.resize(slash);
-    return path;
+std::u16string AppFolderOf(std::u16string modulePath) {
+    const std::size_t slash = modulePath.rfind(u'\\');
+    if (slash != std::u16string::npos) modulePath.resize(slash);
+    return modulePath;
 }
 
 }  // namespace app

@@ -1,13 +1,13 @@
 #include "app/run/update_run.h"
 
+#include <optional>
+
 #include "app/apply/apply_update.h"
 #include "app/apply/host.h"
-#include "app/manifest/package_name.h"
 #include "app/manifest/read_manifest.h"
 #include "app/package/delete_package.h"
 #include "app/package/digest_check.h"
 #include "app/package/fetch.h"
-#include "app/run/launch_string.h"
 #include "app/run/run_input.h"
 #include "app/run/updater_version.h"
 #include "app/user/boxes.h"
@@ -19,22 +19,13 @@
 namespace app {
 namespace {
 
-// The work folder, made now; the log moves into it.
-void StartWorkFolder(Roles& roles, UpdateContext& context) {
+// Old work folders go and this run's is made; the log moves into it.
+std::u16string StartWorkFolder(Roles& roles) {
     RemoveOldWorkFolders(roles);
-    context.workFolder = MakeFreshWorkFolder(roles);
-    roles.log.UseFolder(context.workFolder);
-    roles.log.Write(u"work folder " + context.workFolder);
-}
-
-// The offer from the manifest, refused before anything is written under its name or fetched.
-bool OfferIsUsable(Roles& roles, const UpdateContext& context) {
-    // The name comes from the server.
-    if (!StaysInWorkFolder(context.packageName)) {
-        roles.log.Write(u"package name leaves the work folder: " + context.packageName);
-        return false;
-    }
-    return PackageDigestIsUsable(roles, context);
+    const std::u16string workFolder = MakeFreshWorkFolder(roles);
+    roles.log.UseFolder(workFolder);
+    roles.log.Write(u"work folder " + workFolder);
+    return workFolder;
 }
 
 // An unpacked archive is of no further use; an installer may still be running from its file.
@@ -45,50 +36,61 @@ void DeleteUnpackedPackage(Roles& roles, const std::u16string& packagePath) {
                         : u"package not deleted: error " + base::DecimalText(removed.systemCode));
 }
 
-}  // namespace
+// From the chosen offer on: ask, fetch, check, tell the host, put the package to use.
+RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host) {
+    const std::int32_t hostWindow = input.launch.hostWindow;
+    if (!UserAgreesToUpdate(roles, hostWindow, offer)) return RunOutcome::Declined;
 
-RunOutcome RunUpdate(const std::u16string& launchString, UpdateContext& context, Roles& roles) {
-    context.appFolder = GetAppFolder(roles);
-    // A second updater for the same application ends at once and shows nothing: the first one
-    // is already asking or downloading.
-    if (!roles.processes.ClaimRunLock(context.appFolder)) return RunOutcome::AnotherRunActive;
-    roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
-                    launchString);
-    if (!ReadLaunchString(launchString, context)) return RunOutcome::ParameterError;
-    StartWorkFolder(roles, context);
-    // Opened now, while its window surely exists, so that the process waited for later is
-    // this one even if its id is given to another after it ended.
-    const HostLookup host = FindHost(roles, context.hostWindow);
-
-    const ManifestResult offer = ReadManifest(context, roles);
-    if (offer == ManifestResult::Failed) return RunOutcome::Failed;
-    if (offer == ManifestResult::UpToDate) return RunOutcome::UpToDate;
-    if (!OfferIsUsable(roles, context)) return RunOutcome::Failed;
-    if (!UserAgreesToUpdate(roles, context)) return RunOutcome::Declined;
-
-    const std::u16string packagePath = context.workFolder + context.packageName;
-    const PackageFetch fetched = FetchPackage(roles, context, packagePath);
+    const std::u16string packagePath = input.workFolder + offer.name;
+    const PackageFetch fetched = FetchPackage(roles, hostWindow, offer.address, packagePath);
     if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
     if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
-    if (!PackageMatchesDigest(roles, context, packagePath)) return RunOutcome::Failed;
+    if (!PackageMatchesDigest(roles, offer, packagePath)) return RunOutcome::Failed;
 
-    TellHostAndWait(roles, context.hostWindow, host.process.get());
-    if (offer == ManifestResult::InstallerPackage) {
+    TellHostAndWait(roles, hostWindow, host);
+    if (offer.kind == PackageKind::Installer) {
         StartInstaller(roles, packagePath);
         return RunOutcome::InstallerStarted;
     }
-    if (!UnpackAndSwap(roles, context, packagePath)) return RunOutcome::ArchiveNotApplied;
+    if (!UnpackAndSwap(roles, input, packagePath)) return RunOutcome::ArchiveNotApplied;
     DeleteUnpackedPackage(roles, packagePath);
     return RunOutcome::ArchiveApplied;
 }
 
-void RunAndReport(const std::u16string& launchString, UpdateContext& context, Roles& roles) {
-    const RunOutcome outcome = RunUpdate(launchString, context, roles);
-    ReportOutcome(roles, outcome, context.hostWindow);
+}  // namespace
+
+RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
+    const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
+    // A second updater for the same application ends at once and shows nothing: the first one
+    // is already asking or downloading.
+    if (!roles.processes.ClaimRunLock(appFolder)) return {RunOutcome::AnotherRunActive, 0, {}};
+    roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
+                    launchString);
+    const std::optional<LaunchString> launch = ReadLaunchString(launchString);
+    if (!launch) return {RunOutcome::ParameterError, 0, {}};
+    const RunInput input{*launch, appFolder, StartWorkFolder(roles)};
+    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}};
+    // Opened now, while its window surely exists, so that the process waited for later is
+    // this one even if its id is given to another after it ended.
+    const HostLookup host = FindHost(roles, input.launch.hostWindow);
+
+    Manifest manifest = ReadManifest(input, roles);
+    if (manifest.verdict == Manifest::Verdict::UpToDate) end.outcome = RunOutcome::UpToDate;
+    if (manifest.verdict != Manifest::Verdict::Offered) return end;
+    if (!CheckOffer(manifest.offer, manifest.isSigned, roles.log)) return end;
+
+    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
     // The user gets the application back, old or new.
-    if (outcome == RunOutcome::ArchiveApplied || outcome == RunOutcome::ArchiveNotApplied) {
-        roles.processes.OpenWithShell(context.appFolder + u"\\" + context.runTarget);
+    if (end.outcome == RunOutcome::ArchiveApplied || end.outcome == RunOutcome::ArchiveNotApplied) {
+        end.startAfterwards = input.appFolder + u"\\" + manifest.offer.runTarget;
     }
+    return end;
+}
+
+void RunAndReport(const std::u16string& launchString, Roles& roles) {
+    const RunEnd end = RunUpdate(launchString, roles);
+    ReportOutcome(roles, end.outcome, end.hostWindow);
+    if (!end.startAfterwards.empty()) roles.processes.OpenWithShell(end.startAfterwards);
 }
 
 }  // namespace app

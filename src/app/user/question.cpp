@@ -5,11 +5,11 @@
 
 namespace app {
 
-bool UserAgreesToUpdate(Roles& roles, const UpdateContext& context) {
-    const BoxAnswer answer = ShowBox(roles, context.hostWindow, Text::NewerVersion,
-                                     Text::CaptionInformation, BoxKind::Question);
-    roles.log.Write(u"offer: " + context.packageName + u" from " + context.packageUrl +
-                    u"; answer " + BoxAnswerLogCode(answer) +
+bool UserAgreesToUpdate(Roles& roles, std::int32_t hostWindow, const Offer& offer) {
+    const BoxAnswer answer =
+        ShowBox(roles, hostWindow, Text::NewerVersion, Text::CaptionInformation, BoxKind::Question);
+    roles.log.Write(u"offer: " + offer.name + u" from " + offer.address + u"; answer " +
+                    BoxAnswerLogCode(answer) +
                     (answer.Is(BoxAnswer::Button::Yes) ? u" (Yes)" : u" (not Yes)"));
     return answer.Is(BoxAnswer::Button::Yes);
 }
