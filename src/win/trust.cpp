@@ -10,26 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "win/owned_handle.h"
 #include "win/trust.h"
 #include "win/wide.h"
 
 namespace win {
 namespace {
-
-// Closes what CNG and CreateFileW hand out, on every way out.
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle(handle) {}
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle; }
-
-  private:
-    HANDLE handle;
-};
 
 // "BCryptVerifySignature failed: 0xC000A000", the code as support staff look it up.
 void LogFailure(app::RunLog& log, std::u16string_view call, unsigned long code) {
@@ -97,8 +83,8 @@ constexpr DWORD kReadChunk = 1u << 20;
 }  // namespace
 
 std::optional<app::Sha256Digest> WinTrust::FileSha256(const std::u16string& path) {
-    const FileHandle file(OpenForReading(path));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
+    const OwnedHandle file(OpenForReading(path));
+    if (!file) {
         LogFailure(log, u"CreateFileW", GetLastError());
         return std::nullopt;
     }
