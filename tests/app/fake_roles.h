@@ -133,58 +133,32 @@ struct LogLines final : app::RunLog {
 // The run's files in memory, but for what the fake network downloads, which lies on disk
 // under its folder until the downloader writes through base::FileSystem itself: reading,
 // looking at and deleting a downloaded file reach the disk.
-class RunFiles final : public base::FileSystem {
+class RunFiles final : public fakes::MemoryFileSystem {
   public:
-    RunFiles(fakes::MemoryFileSystem& memory, net::testing::FakeNetApi& net)
-        : memory(memory), net(net) {}
+    explicit RunFiles(net::testing::FakeNetApi& net) : net(net) {}
 
     bool OnDisk(const std::u16string& path) const {
         return std::filesystem::is_regular_file(net.Linux(path));
     }
     base::EntryKind KindOf(const std::u16string& path) override {
-        return OnDisk(path) ? base::EntryKind::File : memory.KindOf(path);
-    }
-    base::FileResult MakeFolder(const std::u16string& path) override {
-        return memory.MakeFolder(path);
-    }
-    base::FileResult Move(const std::u16string& from, const std::u16string& to) override {
-        return memory.Move(from, to);
+        return OnDisk(path) ? base::EntryKind::File : MemoryFileSystem::KindOf(path);
     }
     base::FileResult RemoveFile(const std::u16string& path) override {
-        if (!OnDisk(path)) return memory.RemoveFile(path);
+        if (!OnDisk(path)) return MemoryFileSystem::RemoveFile(path);
         std::filesystem::remove(net.Linux(path));
         return {};
     }
-    base::FileResult RemoveFolder(const std::u16string& path) override {
-        return memory.RemoveFolder(path);
-    }
-    base::FileResult RemoveTree(const std::u16string& path) override {
-        return memory.RemoveTree(path);
-    }
-    base::FileResult ListTree(const std::u16string& root,
-                              std::vector<base::TreeEntry>& entries) override {
-        return memory.ListTree(root, entries);
-    }
-    std::vector<base::FolderAge> ListFolders(const std::u16string& parent,
-                                             std::u16string_view prefix) override {
-        return memory.ListFolders(parent, prefix);
-    }
     base::FileResult ReadSmallFile(const std::u16string& path, std::size_t maxBytes,
                                    std::string& bytes) override {
-        if (!OnDisk(path)) return memory.ReadSmallFile(path, maxBytes, bytes);
+        if (!OnDisk(path)) return MemoryFileSystem::ReadSmallFile(path, maxBytes, bytes);
         std::ifstream in(net.Linux(path), std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
         if (bytes.size() <= maxBytes) return {};
         bytes.clear();
         return {base::FileError::Other, 223};
     }
-    base::FileResult OpenForWriting(const std::u16string& path, std::int64_t keep,
-                                    std::unique_ptr<base::WritableFile>& file) override {
-        return memory.OpenForWriting(path, keep, file);
-    }
 
   private:
-    fakes::MemoryFileSystem& memory;
     net::testing::FakeNetApi& net;
 };
 
@@ -209,8 +183,8 @@ struct FakeRun {
 
     net::testing::FakeNetApi net;
     Seen& seen = net.log;
-    fakes::MemoryFileSystem memory;
-    RunFiles files{memory, net};
+    RunFiles files{net};
+    fakes::MemoryFileSystem& memory = files;
     FakeDesktop desktop{seen};
     FakeProcesses processes{seen};
     FakeTrust trust{[this](const std::u16string& path) { return files.OnDisk(path); }};
