@@ -8,7 +8,7 @@
 
 namespace win {
 
-// See app::Platform::TransferWithProgress.
+// See app::Desktop::TransferWithProgress.
 app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer);
 
 }  // namespace win

@@ -1,5 +1,5 @@
 #pragma once
-// The package download as the platform runs it under its progress window.
+// The package download as the desktop runs it under its progress window.
 
 #include <cstdint>
 #include <functional>

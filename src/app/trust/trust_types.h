@@ -1,5 +1,5 @@
 #pragma once
-// The fixed-size values of the update's checks, as the platform's CNG calls take them.
+// The fixed-size values of the update's checks, as the system's cryptography takes them.
 
 #include <array>
 #include <cstdint>
