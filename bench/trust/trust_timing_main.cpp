@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/trust_encoding.h"
+#include "win/net_api.h"
 #include "win/win_platform.h"
-#include "win/wininet_api.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     auto arg = [&](int i) { return std::u16string(reinterpret_cast<const char16_t*>(argv[i])); };
-    win::WinInetApi net;
+    win::WinNetApi net;
     win::WinPlatform platform(net);
     LARGE_INTEGER start, digested, verified;
 
@@ -39,7 +39,8 @@ int wmain(int argc, wchar_t** argv) {
     const auto der = platform.ReadSmallFile(arg(3), 4 * 1024);
     const auto key = pem ? app::ReadP256PublicKeyPem(*pem) : std::nullopt;
     const auto signature = der ? app::ReadDerSignature(*der) : std::nullopt;
-    const auto manifestDigest = platform.FileSha256(arg(2));
+    const auto manifest = platform.ReadSmallFile(arg(2), 1 << 20);
+    const auto manifestDigest = manifest ? platform.Sha256(*manifest) : std::nullopt;
     const bool holds = key && signature && manifestDigest &&
                        platform.VerifyP256(*key, *manifestDigest, *signature);
     QueryPerformanceCounter(&verified);

@@ -5,8 +5,10 @@
 #include "app/download_log.h"
 #include "app/manifest_signature.h"
 #include "app/number_text.h"
+#include "app/support_copy.h"
 #include "markup/markup_doc.h"
 #include "net/http_downloader.h"
+#include "net/memory_sink.h"
 
 namespace app {
 namespace {
@@ -51,19 +53,21 @@ ManifestResult ReadPackages(UpdateContext& context, markup::MarkupDoc& doc, RunL
 }  // namespace
 
 ManifestResult ReadManifest(UpdateContext& context, Platform& platform) {
-    net::HttpDownloader downloader(platform.Net());
-    const std::u16string path = context.workFolder + u"update.xml";
+    net::HttpDownloader downloader(platform.Net(), platform.Clock());
+    net::MemorySink manifest;
     net::DownloadOptions options;
     options.maxLength = kLongestManifest;
-    const bool stored = downloader.Download(context.manifestUrl, path, options);
+    const bool stored = downloader.Download(context.manifestUrl, manifest, options);
     RunLog& log = platform.Log();
     LogDownload(log, u"manifest", context.manifestUrl, downloader.Report());
     if (!stored) return ManifestResult::Failed;
-    // A signed manifest is read only once its signature holds.
-    if (!ManifestIsTrusted(platform, context, path)) return ManifestResult::Failed;
+    KeepSupportCopy(platform, context.workFolder + u"update.xml", manifest.Bytes());
+    // A signed manifest is read only once its signature holds, and the bytes read are the very
+    // bytes checked: nothing on the disk can change in between.
+    if (!ManifestIsTrusted(platform, context, manifest.Bytes())) return ManifestResult::Failed;
 
     markup::MarkupDoc doc;
-    if (!doc.LoadFile(path)) {
+    if (!doc.LoadUtf8(manifest.Bytes())) {
         log.Write(u"manifest unreadable: " + doc.ResultText());
         return ManifestResult::Failed;
     }

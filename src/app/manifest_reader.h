@@ -1,5 +1,5 @@
 #pragma once
-// Fetches update.xml into the work folder and decides which package, if any, applies.
+// Fetches update.xml (a copy goes into the work folder) and decides which package, if any, applies.
 
 #include "app/platform.h"
 #include "app/update_context.h"

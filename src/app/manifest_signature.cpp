@@ -1,8 +1,10 @@
 #include "app/manifest_signature.h"
 
+#include "app/support_copy.h"
 #include "app/trust_encoding.h"
 #include "app/work_folder.h"
 #include "net/http_downloader.h"
+#include "net/memory_sink.h"
 
 namespace app {
 namespace {
@@ -18,14 +20,14 @@ bool Refuse(Platform& platform, std::u16string_view reason) {
 
 }  // namespace
 
-bool ManifestIsTrusted(Platform& platform, UpdateContext& context,
-                       const std::u16string& manifestPath) {
+bool ManifestIsTrusted(Platform& platform, UpdateContext& context, std::string_view manifest) {
     // Without its own folder the updater cannot tell whether a key lies beside it: taking the
     // manifest unchecked then would let a failed system call switch the check off.
     const std::u16string appFolder = GetAppFolder(platform);
     if (appFolder.empty()) return Refuse(platform, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
-    if (!platform.Net().PathExists(keyPath)) {
+    // Anything by that name counts: a folder there is no key, and refuses the manifest.
+    if (platform.BaseFiles().KindOf(keyPath) == base::EntryKind::None) {
         platform.Log().Write(u"no update-key.pem beside the updater: the manifest is not checked");
         return true;
     }
@@ -34,19 +36,19 @@ bool ManifestIsTrusted(Platform& platform, UpdateContext& context,
     const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
     if (!key) return Refuse(platform, u"update-key.pem is unreadable or no P-256 public key");
 
-    net::HttpDownloader downloader(platform.Net());
+    net::HttpDownloader downloader(platform.Net(), platform.Clock());
     net::DownloadOptions options;
     options.maxLength = kLongestSignature;
-    const std::u16string signaturePath = context.workFolder + u"update.xml.sig";
-    if (!downloader.Download(context.manifestUrl + u".sig", signaturePath, options)) {
+    net::MemorySink der;
+    if (!downloader.Download(context.manifestUrl + u".sig", der, options)) {
         return Refuse(platform,
                       u"the signature did not arrive (" +
                           std::u16string(net::DownloadErrorName(downloader.Report().error)) + u")");
     }
-    const std::optional<std::string> der = platform.ReadSmallFile(signaturePath, kLongestSignature);
-    const std::optional<P256Signature> signature = der ? ReadDerSignature(*der) : std::nullopt;
+    KeepSupportCopy(platform, context.workFolder + u"update.xml.sig", der.Bytes());
+    const std::optional<P256Signature> signature = ReadDerSignature(der.Bytes());
     if (!signature) return Refuse(platform, u"update.xml.sig is no DER ECDSA P-256 signature");
-    const std::optional<Sha256Digest> digest = platform.FileSha256(manifestPath);
+    const std::optional<Sha256Digest> digest = platform.Sha256(manifest);
     if (!digest) return Refuse(platform, u"update.xml could not be hashed");
     if (!platform.VerifyP256(*key, *digest, *signature)) {
         return Refuse(platform, u"the signature does not match update.xml and update-key.pem");

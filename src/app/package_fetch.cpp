@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/download_log.h"
+#include "net/file_sink.h"
 #include "net/http_downloader.h"
 
 namespace app {
@@ -13,14 +14,15 @@ PackageFetch FetchPackage(Platform& platform, const UpdateContext& context,
                                    ? context.hostWindow
                                    : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
-    auto downloader = std::make_shared<net::HttpDownloader>(platform.Net());
-    const Transfer transfer = [downloader, url = context.packageUrl, packagePath](
+    auto downloader = std::make_shared<net::HttpDownloader>(platform.Net(), platform.Clock());
+    auto package = std::make_shared<net::FileSink>(platform.BaseFiles(), packagePath);
+    const Transfer transfer = [downloader, package, url = context.packageUrl](
                                   const TransferProgress& progress, bool watched) {
         net::DownloadOptions options;
         options.resume = true;
         options.progress = progress;
         options.fullReads = watched;
-        return downloader->Download(url, packagePath, options);
+        return downloader->Download(url, *package, options);
     };
 
     const TransferEnd end = platform.TransferWithProgress(owner, transfer);

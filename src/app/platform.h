@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/file_system.h"
@@ -12,6 +13,8 @@
 #include "app/progress_transfer.h"
 #include "app/run_log.h"
 #include "app/trust_types.h"
+#include "base/clock.h"
+#include "base/file_system.h"
 #include "net/net_api.h"
 
 namespace app {
@@ -50,6 +53,9 @@ class Platform {
     virtual void OpenWithShell(const std::u16string& file) = 0;
     // The download seam the run's downloaders use.
     virtual net::NetApi& Net() = 0;
+    // The file system and the clock the downloads go through.
+    virtual base::FileSystem& BaseFiles() = 0;
+    virtual base::Clock& Clock() = 0;
     // Where the run writes its steps.
     virtual RunLog& Log() = 0;
 
@@ -76,6 +82,8 @@ class Platform {
     // SHA-256 of the file's bytes with CNG (BCRYPT_SHA256_ALGORITHM); empty when it cannot be
     // read or hashed.
     virtual std::optional<Sha256Digest> FileSha256(const std::u16string& path) = 0;
+    // SHA-256 of bytes held in memory with CNG; empty when they cannot be hashed.
+    virtual std::optional<Sha256Digest> Sha256(std::string_view bytes) = 0;
     // BCryptImportKeyPair (BCRYPT_ECCPUBLIC_BLOB of the key) and BCryptVerifySignature over
     // the digest; true only for a signature that verifies.
     virtual bool VerifyP256(const P256PublicKey& key, const Sha256Digest& digest,

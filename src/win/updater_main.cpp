@@ -8,8 +8,8 @@
 #include "app/launch_args.h"
 #include "app/update_context.h"
 #include "app/update_run.h"
+#include "win/net_api.h"
 #include "win/win_platform.h"
-#include "win/wininet_api.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     try {
@@ -17,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         // program's name is cut off the same way whichever C runtime it is linked with.
         const std::u16string launchString =
             app::LaunchStringOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
-        win::WinInetApi net;
+        win::WinNetApi net;
         win::WinPlatform platform(net);
         app::UpdateContext context;
         app::RunAndReport(launchString, context, platform);

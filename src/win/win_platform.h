@@ -3,6 +3,8 @@
 
 #include "app/file_run_log.h"
 #include "app/platform.h"
+#include "win/clock.h"
+#include "win/file_system.h"
 #include "win/win_file_system.h"
 
 namespace win {
@@ -20,6 +22,8 @@ class WinPlatform final : public app::Platform {
     std::int64_t NowSeconds() override;
     void OpenWithShell(const std::u16string& file) override;
     net::NetApi& Net() override { return net; }
+    base::FileSystem& BaseFiles() override { return baseFiles; }
+    base::Clock& Clock() override { return clock; }
     app::RunLog& Log() override { return log; }
 
     // --- putting an update in place safely ---
@@ -36,6 +40,7 @@ class WinPlatform final : public app::Platform {
     std::optional<std::string> ReadSmallFile(const std::u16string& path,
                                              std::size_t maxBytes) override;
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override;
+    std::optional<app::Sha256Digest> Sha256(std::string_view bytes) override;
     bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
                     const app::P256Signature& signature) override;
 
@@ -52,6 +57,8 @@ class WinPlatform final : public app::Platform {
     net::NetApi& net;
     app::FileRunLog log;
     LegacyFileSystem files;
+    WinFileSystem baseFiles;
+    WinClock clock;
 };
 
 }  // namespace win

@@ -3,15 +3,14 @@
 // answers the one box a run may ask.
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/platform.h"
 #include "fake_file_system.h"
+#include "fakes/memory_file_system.h"
 #include "net/fake_net_api.h"
 
 namespace apptest {
@@ -22,8 +21,7 @@ class FakePlatform final : public app::Platform {
   public:
     FakePlatform() {
         net.requestsOnly = true;
-        const std::string root = net.root.string();
-        tempPath = std::u16string(root.begin(), root.end()) + u"\\";
+        baseFiles.AddFolder(u"C:\\Temp");
     }
 
     int ShowMessageBox(std::int32_t owner, const std::u16string& text,
@@ -41,6 +39,8 @@ class FakePlatform final : public app::Platform {
     std::int64_t NowSeconds() override { return now; }
     void OpenWithShell(const std::u16string& file) override { log.push_back("open " + Utf8(file)); }
     net::NetApi& Net() override { return net; }
+    base::FileSystem& BaseFiles() override { return baseFiles; }
+    base::Clock& Clock() override { return net.clock; }
     app::RunLog& Log() override { return runLog; }
 
     // --- putting an update in place safely ---
@@ -86,18 +86,18 @@ class FakePlatform final : public app::Platform {
     std::uint32_t archiverLimitMs = 0;
     // --- end of putting an update in place ---
 
-    // --- trust: files are the fake network's; digests and verdicts are scripted ---
+    // --- trust: files are baseFiles'; digests and verdicts are scripted ---
     std::optional<std::string> ReadSmallFile(const std::u16string& path,
                                              std::size_t maxBytes) override {
-        std::ifstream in(net.Linux(path), std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        if (!in.is_open() || bytes.size() > maxBytes) return std::nullopt;
+        std::string bytes;
+        if (!baseFiles.ReadSmallFile(path, maxBytes, bytes).Ok()) return std::nullopt;
         return bytes;
     }
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
-        if (!std::filesystem::is_regular_file(net.Linux(path))) return std::nullopt;
+        if (baseFiles.KindOf(path) != base::EntryKind::File) return std::nullopt;
         return fileDigest;
     }
+    std::optional<app::Sha256Digest> Sha256(std::string_view) override { return fileDigest; }
     bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
                     const app::P256Signature&) override {
         return signatureHolds;
@@ -117,14 +117,11 @@ class FakePlatform final : public app::Platform {
     }
     std::uint32_t MakeFolder(const std::u16string& path) override {
         if (makeFolderError != 0) return makeFolderError;
-        std::error_code error;
-        if (std::filesystem::create_directory(net.Linux(path), error)) return 0;
-        return error ? 3 : app::kErrorAlreadyExists;  // ERROR_PATH_NOT_FOUND
+        return baseFiles.MakeFolder(path).systemCode;
     }
     std::uint32_t RemoveFile(const std::u16string& path) override {
         removedFiles.push_back(path);
-        std::error_code ignored;
-        std::filesystem::remove(net.Linux(path), ignored);
+        baseFiles.RemoveFile(path);
         return 0;
     }
     std::vector<app::FolderAge> ListWorkFolders(const std::u16string&) override {
@@ -147,13 +144,14 @@ class FakePlatform final : public app::Platform {
     std::vector<std::u16string> stuckFolders;  // folders that cannot be removed
 
     net::testing::FakeNetApi net;
+    fakes::MemoryFileSystem baseFiles;  // the work folder and the files beside the updater
     std::vector<std::string>& log = net.log;
-    int answer = 6;           // IDYES
-    std::u16string tempPath;  // the fake's folder, which the markup reader sees as well
+    int answer = 6;  // IDYES
+    std::u16string tempPath = u"C:\\Temp\\";
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::int64_t now = 1700000000;
     std::int32_t goneWindow = -1;        // a handle that names no window any more
-    app::Sha256Digest fileDigest{0xab};  // of every file that exists
+    app::Sha256Digest fileDigest{0xab};  // of every file that exists and of any bytes
     bool signatureHolds = true;
     struct Lines final : app::RunLog {
         void Write(std::u16string_view line) override { lines.emplace_back(line); }

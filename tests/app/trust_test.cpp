@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "app/trust_encoding.h"
 #include "whole_run.h"
 
@@ -143,8 +141,8 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         platform.signatureHolds = c.signatureHolds;
         platform.ArchiverSucceeds();
         if (!c.keyFile.empty()) {
-            std::filesystem::create_directories(platform.net.root / "C:/App");
-            std::ofstream(platform.net.root / "C:/App/update-key.pem") << c.keyFile;
+            platform.baseFiles.AddFolder(u"C:\\App");
+            platform.baseFiles.AddFile(u"C:\\App\\update-key.pem", c.keyFile);
         }
         if (!c.signature.empty()) platform.net.bodies[u"srv/update.xml.sig"] = c.signature;
         if (c.what == "no module path") platform.modulePath.clear();
@@ -155,8 +153,7 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
             text + std::string((1 << 20) - text.size() + (c.what == "manifest too long"), ' ');
         EXPECT_EQ(apptest::RunWhole(platform), c.seen) << c.what;
         const std::u16string stored = platform.tempPath + u"UpdateTemp1700000000\\update.xml";
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(stored)),
-                  c.what != "manifest too long");
+        EXPECT_EQ(platform.baseFiles.Has(stored), c.what != "manifest too long");
     }
 }
 

@@ -2,7 +2,6 @@
 // One whole update over the fake platform, summed up as what the user, the host and the server
 // saw, for the tables that each vary one step of a run.
 
-#include <filesystem>
 #include <string>
 
 #include "app/update_run.h"
@@ -48,7 +47,7 @@ inline std::string RunWhole(FakePlatform& platform,
         seen += (seen.empty() ? "" : "; ") + line;
     }
     if (!context.packageName.empty() &&
-        std::filesystem::exists(platform.net.Linux(context.workFolder + context.packageName))) {
+        platform.baseFiles.Has(context.workFolder + context.packageName)) {
         seen += "; package left";
     }
     return seen;
