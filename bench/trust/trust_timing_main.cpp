@@ -49,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
     const auto der = read(arg(3), 4 * 1024);
     const auto key = pem ? app::ReadP256PublicKeyPem(*pem) : std::nullopt;
     const auto signature = der ? app::ReadDerSignature(*der) : std::nullopt;
-    const auto manifestDigest = trust.FileSha256(arg(2));
+    const auto manifest = read(arg(2), 1 << 20);
+    const auto manifestDigest = manifest ? trust.Sha256(*manifest) : std::nullopt;
     const bool holds =
         key && signature && manifestDigest && trust.VerifyP256(*key, *manifestDigest, *signature);
     QueryPerformanceCounter(&verified);

@@ -80,6 +80,24 @@ HANDLE OpenForReading(const std::u16string& path) {
 // Large reads keep a digest of a big package cheap beside its download.
 constexpr DWORD kReadChunk = 1u << 20;
 
+bool HashData(app::RunLog& log, const Hash& hash, const char* data, DWORD size) {
+    const NTSTATUS status =
+        BCryptHashData(hash.Get(), reinterpret_cast<PUCHAR>(const_cast<char*>(data)), size, 0);
+    if (BCRYPT_SUCCESS(status)) return true;
+    LogFailure(log, u"BCryptHashData", static_cast<unsigned long>(status));
+    return false;
+}
+
+std::optional<app::Sha256Digest> FinishDigest(app::RunLog& log, const Hash& hash) {
+    app::Sha256Digest digest{};
+    const NTSTATUS status = BCryptFinishHash(hash.Get(), digest.data(), digest.size(), 0);
+    if (!BCRYPT_SUCCESS(status)) {
+        LogFailure(log, u"BCryptFinishHash", static_cast<unsigned long>(status));
+        return std::nullopt;
+    }
+    return digest;
+}
+
 }  // namespace
 
 std::optional<app::Sha256Digest> WinTrust::FileSha256(const std::u16string& path) {
@@ -94,7 +112,7 @@ std::optional<app::Sha256Digest> WinTrust::FileSha256(const std::u16string& path
         LogFailure(log, u"BCryptCreateHash", static_cast<unsigned long>(hash.status));
         return std::nullopt;
     }
-    std::vector<UCHAR> buffer(kReadChunk);
+    std::vector<char> buffer(kReadChunk);
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(file.Get(), buffer.data(), kReadChunk, &read, nullptr)) {
@@ -102,19 +120,25 @@ std::optional<app::Sha256Digest> WinTrust::FileSha256(const std::u16string& path
             return std::nullopt;
         }
         if (read == 0) break;
-        const NTSTATUS status = BCryptHashData(hash.Get(), buffer.data(), read, 0);
-        if (!BCRYPT_SUCCESS(status)) {
-            LogFailure(log, u"BCryptHashData", static_cast<unsigned long>(status));
-            return std::nullopt;
-        }
+        if (!HashData(log, hash, buffer.data(), read)) return std::nullopt;
     }
-    app::Sha256Digest digest{};
-    const NTSTATUS status = BCryptFinishHash(hash.Get(), digest.data(), digest.size(), 0);
-    if (!BCRYPT_SUCCESS(status)) {
-        LogFailure(log, u"BCryptFinishHash", static_cast<unsigned long>(status));
+    return FinishDigest(log, hash);
+}
+
+std::optional<app::Sha256Digest> WinTrust::Sha256(std::string_view bytes) {
+    const Algorithm sha256(BCRYPT_SHA256_ALGORITHM);
+    const Hash hash(sha256);
+    if (!hash.Get()) {
+        LogFailure(log, u"BCryptCreateHash", static_cast<unsigned long>(hash.status));
         return std::nullopt;
     }
-    return digest;
+    // A call takes at most 4 GiB; pieces of one read's size keep the count in range.
+    for (std::size_t done = 0; done < bytes.size(); done += kReadChunk) {
+        const auto size =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kReadChunk));
+        if (!HashData(log, hash, bytes.data() + done, size)) return std::nullopt;
+    }
+    return FinishDigest(log, hash);
 }
 
 bool WinTrust::VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,

@@ -11,6 +11,7 @@ class WinTrust final : public app::Trust {
     explicit WinTrust(app::RunLog& log) : log(log) {}
 
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override;
+    std::optional<app::Sha256Digest> Sha256(std::string_view bytes) override;
     bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest& digest,
                     const app::P256Signature& signature) override;
 

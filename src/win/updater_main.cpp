@@ -11,18 +11,18 @@
 #include "win/clock.h"
 #include "win/desktop.h"
 #include "win/file_system.h"
+#include "win/net_api.h"
 #include "win/processes.h"
 #include "win/trust.h"
 #include "win/update_log.h"
 #include "win/wide.h"
-#include "win/wininet_api.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     try {
         // Taken from the process command line rather than the runtime's argument, so that the
         // program's name is cut off the same way whichever C runtime it is linked with.
         const std::u16string launchString = app::LaunchStringOf(win::FromWide(GetCommandLineW()));
-        win::WinInetApi net;
+        win::WinNetApi net;
         win::WinDesktop desktop;
         win::WinProcesses processes;
         win::WinFileSystem files;

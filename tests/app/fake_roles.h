@@ -3,10 +3,7 @@
 // to the fake network. Calls the user, the host and the server would see are recorded in order,
 // one line each, beside the fake network's "GET <address>" lines.
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,16 +100,16 @@ class FakeProcesses final : public app::Processes {
     Seen& seen;
 };
 
-// Digests and verdicts are scripted; a file has a digest when exists says it is there.
+// Digests and verdicts are scripted: every file there and all bytes have fileDigest.
 class FakeTrust final : public app::Trust {
   public:
-    explicit FakeTrust(std::function<bool(const std::u16string&)> exists)
-        : exists(std::move(exists)) {}
+    explicit FakeTrust(base::FileSystem& files) : files(files) {}
 
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
-        if (!exists(path)) return std::nullopt;
+        if (files.KindOf(path) != base::EntryKind::File) return std::nullopt;
         return fileDigest;
     }
+    std::optional<app::Sha256Digest> Sha256(std::string_view) override { return fileDigest; }
     bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
                     const app::P256Signature&) override {
         return signatureHolds;
@@ -122,7 +119,7 @@ class FakeTrust final : public app::Trust {
     bool signatureHolds = true;
 
   private:
-    std::function<bool(const std::u16string&)> exists;
+    base::FileSystem& files;
 };
 
 struct LogLines final : app::RunLog {
@@ -130,47 +127,13 @@ struct LogLines final : app::RunLog {
     std::vector<std::u16string> lines;
 };
 
-// The run's files in memory, but for what the fake network downloads, which lies on disk
-// under its folder until the downloader writes through base::FileSystem itself: reading,
-// looking at and deleting a downloaded file reach the disk.
-class RunFiles final : public fakes::MemoryFileSystem {
-  public:
-    explicit RunFiles(net::testing::FakeNetApi& net) : net(net) {}
-
-    bool OnDisk(const std::u16string& path) const {
-        return std::filesystem::is_regular_file(net.Linux(path));
-    }
-    base::EntryKind KindOf(const std::u16string& path) override {
-        return OnDisk(path) ? base::EntryKind::File : MemoryFileSystem::KindOf(path);
-    }
-    base::FileResult RemoveFile(const std::u16string& path) override {
-        if (!OnDisk(path)) return MemoryFileSystem::RemoveFile(path);
-        std::filesystem::remove(net.Linux(path));
-        return {};
-    }
-    base::FileResult ReadSmallFile(const std::u16string& path, std::size_t maxBytes,
-                                   std::string& bytes) override {
-        if (!OnDisk(path)) return MemoryFileSystem::ReadSmallFile(path, maxBytes, bytes);
-        std::ifstream in(net.Linux(path), std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-        if (bytes.size() <= maxBytes) return {};
-        bytes.clear();
-        return {base::FileError::Other, 223};
-    }
-
-  private:
-    net::testing::FakeNetApi& net;
-};
-
-// A whole run's roles: the temporary directory is the fake network's folder, which the markup
-// reader sees as well; the application folder is C:\App.
+// A whole run's roles, everything in memory: the temporary directory is C:\Temp, the
+// application folder C:\App, and the clock is the fake network's, which its chunks move.
 struct FakeRun {
     FakeRun() {
         net.requestsOnly = true;
-        const std::string root = net.root.string();
-        processes.tempPath = std::u16string(root.begin(), root.end()) + u"\\";
-        memory.AddFolder(processes.tempPath);
-        memory.AddFolder(u"C:\\App");
+        files.AddFolder(processes.tempPath);
+        files.AddFolder(u"C:\\App");
         clock.calendarSeconds = 1700000000;
     }
     // The work folder a run of this second makes first.
@@ -183,12 +146,11 @@ struct FakeRun {
 
     net::testing::FakeNetApi net;
     Seen& seen = net.log;
-    RunFiles files{net};
-    fakes::MemoryFileSystem& memory = files;
+    fakes::MemoryFileSystem files;
     FakeDesktop desktop{seen};
     FakeProcesses processes{seen};
-    FakeTrust trust{[this](const std::u16string& path) { return files.OnDisk(path); }};
-    fakes::ManualClock clock;
+    FakeTrust trust{files};
+    fakes::ManualClock& clock = net.clock;
     LogLines log;
     app::Roles roles{desktop, processes, files, trust, clock, net, log};
 };

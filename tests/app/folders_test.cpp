@@ -43,7 +43,7 @@ TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
     apptest::FakeRun run;
     run.processes.tempPath = u"C:\\T\\";
     run.clock.calendarSeconds = now;
-    run.memory.AddFolder(u"C:\\T");
+    run.files.AddFolder(u"C:\\T");
     // Gone: 1, 2-3 and 6. Kept: exactly a week old (3), from the future (4), one that cannot be
     // removed (5, the rest go on), and names not ours, however old.
     const std::pair<std::u16string, std::int64_t> folders[] = {{u"1", now - week - 1},
@@ -60,14 +60,14 @@ TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
                                                                {u"1-2-3", 0},
                                                                {u" 8", 0}};
     for (const auto& [suffix, age] : folders) {
-        run.memory.AddFolder(u"C:\\T\\UpdateTemp" + suffix);
-        run.memory.ages[u"C:\\T\\UpdateTemp" + suffix] = age;
+        run.files.AddFolder(u"C:\\T\\UpdateTemp" + suffix);
+        run.files.ages[u"C:\\T\\UpdateTemp" + suffix] = age;
     }
-    run.memory.inUse[u"C:\\T\\UpdateTemp5"] = 1;
+    run.files.inUse[u"C:\\T\\UpdateTemp5"] = 1;
     app::RemoveOldWorkFolders(run.roles);
     for (const auto& [suffix, age] : folders) {
         const bool gone = suffix == u"1" || suffix == u"2-3" || suffix == u"6";
-        EXPECT_EQ(run.memory.Has(u"C:\\T\\UpdateTemp" + suffix), !gone) << Utf8(suffix);
+        EXPECT_EQ(run.files.Has(u"C:\\T\\UpdateTemp" + suffix), !gone) << Utf8(suffix);
     }
     EXPECT_EQ(run.log.lines.at(2),
               u"could not remove old work folder C:\\T\\UpdateTemp5: error 32");
@@ -85,8 +85,8 @@ TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
     EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-2\\");
     EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-3\\");
     // A folder that cannot be made at all keeps the plain name, for the download to make.
-    run.memory.failAt = run.memory.calls + 1;
-    run.memory.failWith = {base::FileError::AccessDenied, 5};
+    run.files.failAt = run.files.calls + 1;
+    run.files.failWith = {base::FileError::AccessDenied, 5};
     EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), first);
 }
 

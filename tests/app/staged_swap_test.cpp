@@ -57,7 +57,7 @@ TEST(SwapInStagedTree, AnyOneFailingCallLeavesTheFolderWhollyNewOrAsItWas) {
         bool failedOnce = false;
         for (int failAt = 1;; ++failAt) {
             apptest::FakeRun run;
-            fakes::MemoryFileSystem& files = run.memory;
+            fakes::MemoryFileSystem& files = run.files;
             Prepare(files);
             const Tree before = files.Under(kFolders.target);
             files.failAt = failAt;
@@ -87,12 +87,12 @@ TEST(SwapInStagedTree, AnyOneFailingCallLeavesTheFolderWhollyNewOrAsItWas) {
 TEST(SwapInStagedTree, FilesInUseAreRetriedForACoupleOfSecondsThenRolledBack) {
     for (const int busyCalls : {3, app::kInUseRetries, 1000}) {
         apptest::FakeRun run;
-        Prepare(run.memory);
-        const Tree before = run.memory.Under(kFolders.target);
-        run.memory.inUse[u"C:\\App\\lib\\a.dll"] = busyCalls;
+        Prepare(run.files);
+        const Tree before = run.files.Under(kFolders.target);
+        run.files.inUse[u"C:\\App\\lib\\a.dll"] = busyCalls;
         const bool applied = app::SwapInStagedTree(run.roles, kFolders);
         EXPECT_EQ(applied, busyCalls <= app::kInUseRetries) << busyCalls;
-        EXPECT_EQ(run.memory.Under(kFolders.target), applied ? Updated() : before);
+        EXPECT_EQ(run.files.Under(kFolders.target), applied ? Updated() : before);
         if (!applied) {
             EXPECT_EQ(run.clock.pauses.size(), static_cast<std::size_t>(app::kInUseRetries));
             EXPECT_GE(app::kInUseRetries * app::kInUseRetryPauseMs, 2000u);

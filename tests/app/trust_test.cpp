@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "app/trust/trust_encoding.h"
 #include "whole_run.h"
 
@@ -142,7 +140,7 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         apptest::FakeRun run;
         run.trust.signatureHolds = c.signatureHolds;
         run.ArchiverSucceeds();
-        if (!c.keyFile.empty()) run.memory.AddFile(u"C:\\App\\update-key.pem", c.keyFile);
+        if (!c.keyFile.empty()) run.files.AddFile(u"C:\\App\\update-key.pem", c.keyFile);
         if (!c.signature.empty()) run.net.bodies[u"srv/update.xml.sig"] = c.signature;
         if (c.what == "no module path") run.processes.modulePath.clear();
         run.net.bodies[u"srv/app.7z"] = "package bytes";
@@ -151,8 +149,7 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         run.net.bodies[u"srv/update.xml"] =
             text + std::string((1 << 20) - text.size() + (c.what == "manifest too long"), ' ');
         EXPECT_EQ(apptest::RunWhole(run), c.seen) << c.what;
-        EXPECT_EQ(run.files.OnDisk(run.WorkFolder() + u"\\update.xml"),
-                  c.what != "manifest too long");
+        EXPECT_EQ(run.files.Has(run.WorkFolder() + u"\\update.xml"), c.what != "manifest too long");
     }
 }
 

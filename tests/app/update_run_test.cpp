@@ -116,10 +116,10 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         run.processes.archiverRun = {c.archiver, c.exitCode, 2};
         run.processes.hostWait = c.host;
         if (c.appInUse) {
-            run.memory.AddFile(u"C:\\App\\App.exe", "old");
-            run.memory.inUse[u"C:\\App\\App.exe"] = 1000;
+            run.files.AddFile(u"C:\\App\\App.exe", "old");
+            run.files.inUse[u"C:\\App\\App.exe"] = 1000;
             run.processes.unpack = [&] {
-                run.memory.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
+                run.files.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
             };
         }
         run.net.bodies[u"srv/update.xml"] = c.manifest;
@@ -130,7 +130,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         // stage behind.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
         EXPECT_EQ(run.processes.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
-        EXPECT_EQ(run.memory.Has(run.WorkFolder() + u"\\stage"), unpacked && c.seen != applied)
+        EXPECT_EQ(run.files.Has(run.WorkFolder() + u"\\stage"), unpacked && c.seen != applied)
             << c.what;
         auto at = run.log.lines.begin();
         for (const std::u16string& step : c.steps) {

@@ -2,7 +2,6 @@
 // One whole update over the fake roles, summed up as what the user, the host and the server
 // saw, for the tables that each vary one step of a run.
 
-#include <filesystem>
 #include <string>
 
 #include "app/run/update_run.h"
@@ -55,15 +54,9 @@ inline std::string RunWhole(FakeRun& run,
         }
         seen += (seen.empty() ? "" : "; ") + line;
     }
-    // What the fake network downloaded lies on disk: the manifest, its signature, packages.
-    const std::filesystem::path folder = run.net.Linux(workFolder);
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && name != "update.xml" && name != "update.xml.sig") {
-                seen += "; package left";
-            }
-        }
+    for (const auto& [path, node] : run.files.Under(workFolder)) {
+        const bool kept = path == u"update.xml" || path == u"update.xml.sig";
+        if (!node.folder && !kept && !path.starts_with(u"stage\\")) seen += "; package left";
     }
     return seen;
 }

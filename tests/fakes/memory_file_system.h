@@ -11,7 +11,7 @@
 
 namespace fakes {
 
-class MemoryFileSystem : public base::FileSystem {
+class MemoryFileSystem final : public base::FileSystem {
   public:
     struct Node {
         bool folder = false;
@@ -88,7 +88,9 @@ class MemoryFileSystem : public base::FileSystem {
         nodes.merge(moved);
         return {};
     }
-    base::FileResult RemoveFile(const std::u16string& path) override { return Remove(path, false); }
+    base::FileResult RemoveFile(const std::u16string& path) override {
+        return Remove(path, false);
+    }
     base::FileResult RemoveFolder(const std::u16string& path) override {
         return Remove(path, true);
     }

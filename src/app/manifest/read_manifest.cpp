@@ -3,10 +3,12 @@
 #include <string>
 
 #include "app/log/download_log.h"
+#include "app/log/support_copy.h"
 #include "app/manifest/signature.h"
 #include "app/run/number_text.h"
 #include "markup/markup_doc.h"
 #include "net/http_downloader.h"
+#include "net/memory_sink.h"
 
 namespace app {
 namespace {
@@ -66,9 +68,9 @@ std::u16string_view VerdictName(Verdict verdict, PackageKind kind) {
 }
 
 // The stored manifest read and its offer chosen; the verdict is logged once there is one.
-Verdict ReadOffer(const std::u16string& path, double currentVersion, Offer& offer, RunLog& log) {
+Verdict ReadOffer(std::string_view bytes, double currentVersion, Offer& offer, RunLog& log) {
     markup::MarkupDoc doc;
-    if (!doc.LoadFile(path)) {
+    if (!doc.LoadUtf8(bytes)) {
         log.Write(u"manifest unreadable: " + doc.ResultText());
         return Verdict::Failed;
     }
@@ -85,19 +87,22 @@ Verdict ReadOffer(const std::u16string& path, double currentVersion, Offer& offe
 
 Manifest ReadManifest(const RunInput& input, Roles& roles) {
     Manifest manifest;
-    net::HttpDownloader downloader(roles.net);
-    const std::u16string path = input.workFolder + u"update.xml";
+    net::HttpDownloader downloader(roles.net, roles.clock);
+    net::MemorySink bytes;
     net::DownloadOptions options;
     options.maxLength = kLongestManifest;
-    const bool stored = downloader.Download(input.launch.manifestUrl, path, options);
+    const bool stored = downloader.Download(input.launch.manifestUrl, bytes, options);
     LogDownload(roles.log, u"manifest", input.launch.manifestUrl, downloader.Report());
     if (!stored) return manifest;
-    // A signed manifest is read only once its signature holds.
-    const ManifestTrust trust = CheckManifestSignature(roles, input, path);
+    KeepSupportCopy(roles, input.workFolder + u"update.xml", bytes.Bytes());
+    // A signed manifest is read only once its signature holds, and the bytes read are the very
+    // bytes checked: nothing on the disk can change in between.
+    const ManifestTrust trust = CheckManifestSignature(roles, input, bytes.Bytes());
     if (trust == ManifestTrust::Refused) return manifest;
     manifest.isSigned = trust == ManifestTrust::Holds;
 
-    manifest.verdict = ReadOffer(path, input.launch.currentVersion, manifest.offer, roles.log);
+    manifest.verdict =
+        ReadOffer(bytes.Bytes(), input.launch.currentVersion, manifest.offer, roles.log);
     return manifest;
 }
 

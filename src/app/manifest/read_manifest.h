@@ -1,6 +1,6 @@
 #pragma once
-// Fetches update.xml into the work folder, checks its signature, and reads which package, if
-// any, it offers.
+// Fetches update.xml (a copy goes into the work folder), checks its signature, and reads which
+// package, if any, it offers.
 
 #include "app/manifest/offer.h"
 #include "app/run/roles.h"

@@ -1,8 +1,10 @@
 #include "app/manifest/signature.h"
 
+#include "app/log/support_copy.h"
 #include "app/trust/trust_encoding.h"
 #include "base/text.h"
 #include "net/http_downloader.h"
+#include "net/memory_sink.h"
 
 namespace app {
 namespace {
@@ -29,12 +31,13 @@ ManifestTrust Refuse(Roles& roles, std::u16string_view reason) {
 }  // namespace
 
 ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
-                                     const std::u16string& manifestPath) {
+                                     std::string_view manifest) {
     // Without its own folder the updater cannot tell whether a key lies beside it: taking the
     // manifest unchecked then would let a failed system call switch the check off.
     const std::u16string& appFolder = input.appFolder;
     if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
+    // Anything by that name counts: a folder there is no key, and refuses the manifest.
     if (roles.files.KindOf(keyPath) == base::EntryKind::None) {
         roles.log.Write(u"no update-key.pem beside the updater: the manifest is not checked");
         return ManifestTrust::Unchecked;
@@ -43,19 +46,19 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
     const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
     if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
 
-    net::HttpDownloader downloader(roles.net);
+    net::HttpDownloader downloader(roles.net, roles.clock);
     net::DownloadOptions options;
     options.maxLength = kLongestSignature;
-    const std::u16string signaturePath = input.workFolder + u"update.xml.sig";
-    if (!downloader.Download(input.launch.manifestUrl + u".sig", signaturePath, options)) {
+    net::MemorySink der;
+    if (!downloader.Download(input.launch.manifestUrl + u".sig", der, options)) {
         return Refuse(roles, u"the signature did not arrive (" +
                                  std::u16string(net::DownloadErrorName(downloader.Report().error)) +
                                  u")");
     }
-    const std::optional<std::string> der = ReadSmall(roles, signaturePath, kLongestSignature);
-    const std::optional<P256Signature> signature = der ? ReadDerSignature(*der) : std::nullopt;
+    KeepSupportCopy(roles, input.workFolder + u"update.xml.sig", der.Bytes());
+    const std::optional<P256Signature> signature = ReadDerSignature(der.Bytes());
     if (!signature) return Refuse(roles, u"update.xml.sig is no DER ECDSA P-256 signature");
-    const std::optional<Sha256Digest> digest = roles.trust.FileSha256(manifestPath);
+    const std::optional<Sha256Digest> digest = roles.trust.Sha256(manifest);
     if (!digest) return Refuse(roles, u"update.xml could not be hashed");
     if (!roles.trust.VerifyP256(*key, *digest, *signature)) {
         return Refuse(roles, u"the signature does not match update.xml and update-key.pem");

@@ -3,6 +3,7 @@
 // unsigned is ever applied.
 
 #include <string>
+#include <string_view>
 
 #include "app/run/roles.h"
 #include "app/run/run_input.h"
@@ -18,10 +19,10 @@ enum class ManifestTrust {
     Refused,    // the key file is there (or cannot be looked for) and no signature holds
 };
 
-// With the key file beside the updater, fetches the manifest's address + ".sig" into the work
-// folder as update.xml.sig and verifies it over the manifest's bytes. Writes each step to the
-// run's log.
+// With the key file beside the updater, fetches the manifest's address + ".sig" (a copy goes
+// into the work folder as update.xml.sig) and verifies it over the manifest's bytes. Writes
+// each step to the run's log.
 ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
-                                     const std::u16string& manifestPath);
+                                     std::string_view manifest);
 
 }  // namespace app

@@ -4,6 +4,7 @@
 
 #include "app/log/download_log.h"
 #include "app/package/delete_package.h"
+#include "net/file_sink.h"
 #include "net/http_downloader.h"
 
 namespace app {
@@ -13,14 +14,15 @@ PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16s
     const std::int32_t owner =
         hostWindow != 0 && roles.desktop.WindowExists(hostWindow) ? hostWindow : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
-    auto downloader = std::make_shared<net::HttpDownloader>(roles.net);
-    const Transfer transfer = [downloader, url = address, packagePath](
-                                  const TransferProgress& progress, bool watched) {
+    auto downloader = std::make_shared<net::HttpDownloader>(roles.net, roles.clock);
+    auto package = std::make_shared<net::FileSink>(roles.files, packagePath);
+    const Transfer transfer = [downloader, package, url = address](const TransferProgress& progress,
+                                                                   bool watched) {
         net::DownloadOptions options;
         options.resume = true;
         options.progress = progress;
         options.fullReads = watched;
-        return downloader->Download(url, packagePath, options);
+        return downloader->Download(url, *package, options);
     };
 
     const TransferEnd end = roles.desktop.TransferWithProgress(owner, transfer);

@@ -1,11 +1,11 @@
 #pragma once
-// The download seam over the real WinINet, kernel32 and stdio calls.
+// The download seam over the real WinINet calls.
 
 #include "net/net_api.h"
 
 namespace win {
 
-class WinInetApi : public net::NetApi {
+class WinNetApi final : public net::NetApi {
   public:
     net::NetHandle Open(const std::u16string& agent, std::uint32_t accessType) override;
     net::NetHandle Connect(net::NetHandle internet, const std::u16string& server,
@@ -21,17 +21,10 @@ class WinInetApi : public net::NetApi {
                   std::uint32_t& read) override;
     void Close(net::NetHandle handle) override;
 
-    bool PathExists(const std::u16string& path) override;
-    void CreateFolder(const std::u16string& path) override;
-
-    // --- time limits, resume and cancel ---
+    // --- time limits ---
     bool SetOption(net::NetHandle handle, std::uint32_t option, std::uint32_t value) override;
     bool QueryDataAvailable(net::NetHandle request, std::uint32_t& available) override;
     std::uint32_t LastError() override;
-    std::uint64_t NowMs() override;
-    void Pause(std::uint32_t milliseconds) override;
-    std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) override;
-    bool RemoveFile(const std::u16string& path) override;
 };
 
 }  // namespace win
