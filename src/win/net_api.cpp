@@ -5,15 +5,9 @@
 #include <wininet.h>
 // clang-format on
 
+#include "win/wide.h"
+
 namespace win {
-namespace {
-
-// wchar_t is 16 bits on Windows, so UTF-16 text passes as it is.
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-}  // namespace
 
 net::NetHandle WinNetApi::Open(const std::u16string& agent, std::uint32_t accessType) {
     return InternetOpenW(Wide(agent), accessType, nullptr, nullptr, 0);
