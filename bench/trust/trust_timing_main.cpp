@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/trust_encoding.h"
-#include "win/win_platform.h"
-#include "win/wininet_api.h"
+#include "app/log/run_log.h"
+#include "app/trust/trust_encoding.h"
+#include "win/file_system.h"
+#include "win/trust.h"
+#include "win/wide.h"
 
 namespace {
 
@@ -26,22 +28,31 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: trust_timing.exe PACKAGE MANIFEST SIGNATURE KEY\n", stderr);
         return 2;
     }
-    auto arg = [&](int i) { return std::u16string(reinterpret_cast<const char16_t*>(argv[i])); };
-    win::WinInetApi net;
-    win::WinPlatform platform(net);
+    auto arg = [&](int i) { return win::FromWide(argv[i]); };
+    app::NoLog log;
+    win::WinTrust trust(log);
+    win::WinFileSystem files;
+    // As the run reads the key and the signature: whole, or not at all.
+    auto read = [&](const std::u16string& path,
+                    std::size_t maxBytes) -> std::optional<std::string> {
+        std::string bytes;
+        if (!files.ReadSmallFile(path, maxBytes, bytes).Ok()) return std::nullopt;
+        return bytes;
+    };
     LARGE_INTEGER start, digested, verified;
 
     QueryPerformanceCounter(&start);
-    const bool digest = platform.FileSha256(arg(1)).has_value();
+    const bool digest = trust.FileSha256(arg(1)).has_value();
     QueryPerformanceCounter(&digested);
     // As the run does it: read and parse the key and the signature, hash the manifest, verify.
-    const auto pem = platform.ReadSmallFile(arg(4), 64 * 1024);
-    const auto der = platform.ReadSmallFile(arg(3), 4 * 1024);
+    const auto pem = read(arg(4), 64 * 1024);
+    const auto der = read(arg(3), 4 * 1024);
     const auto key = pem ? app::ReadP256PublicKeyPem(*pem) : std::nullopt;
     const auto signature = der ? app::ReadDerSignature(*der) : std::nullopt;
-    const auto manifestDigest = platform.FileSha256(arg(2));
-    const bool holds = key && signature && manifestDigest &&
-                       platform.VerifyP256(*key, *manifestDigest, *signature);
+    const auto manifest = read(arg(2), 1 << 20);
+    const auto manifestDigest = manifest ? trust.Sha256(*manifest) : std::nullopt;
+    const bool holds =
+        key && signature && manifestDigest && trust.VerifyP256(*key, *manifestDigest, *signature);
     QueryPerformanceCounter(&verified);
 
     std::printf("digest_ms=%.1f ok=%d\nsignature_ms=%.1f holds=%d\n", Milliseconds(start, digested),

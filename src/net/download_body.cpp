@@ -9,10 +9,10 @@
 
 namespace net {
 
-bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t from,
-                               const DownloadOptions& options) {
-    std::FILE* file = api.OpenPartFile(localPath, from);
-    if (!file) return Fail(DownloadError::CreateFileFailed);
+bool HttpDownloader::StoreBody(ByteSink& sink, std::int64_t from, const DownloadOptions& options) {
+    if (const base::FileResult begun = sink.Begin(from); !begun.Ok()) {
+        return FailInSink(DownloadError::CreateFileFailed, begun);
+    }
     const auto carryOn = [&](std::int64_t stored) {
         return !options.progress || options.progress(stored, report.length);
     };
@@ -21,9 +21,10 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
     std::int64_t count = from;
     DownloadError ended = DownloadError::None;
     std::uint32_t systemError = 0;
+    base::FileResult written;
     bool cancelled = !carryOn(count);
     while (!cancelled && count < report.length) {
-        if (stall->Stalled(api.NowMs())) {
+        if (stall->Stalled(clock.SteadyMs())) {
             ended = DownloadError::Stalled;
             break;
         }
@@ -49,27 +50,31 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
             ended = TimedOut() ? DownloadError::TimedOut : DownloadError::DownloadFailed;
             break;
         }
-        if (std::fwrite(buffer.data(), 1, read, file) != read) {
+        written = sink.Write(buffer.data(), read);
+        if (!written.Ok()) {
             ended = DownloadError::WriteFailed;
             break;
         }
         count += read;
-        stall->Arrived(api.NowMs(), read);
+        stall->Arrived(clock.SteadyMs(), read);
         cancelled = !carryOn(count);
     }
     report.received = count;
-    // Buffered bytes reach the disk only here, so a full disk may first show at the close.
-    if (std::fclose(file) != 0 && ended != DownloadError::WriteFailed) {
+    // A full disk may first show when the sink finishes.
+    if (const base::FileResult finished = sink.Finish();
+        !finished.Ok() && ended != DownloadError::WriteFailed) {
         ended = DownloadError::WriteFailed;
+        written = finished;
     }
 
-    if (cancelled) return Cancel(localPath);
+    if (cancelled) return Cancel(sink);
     // A dropped line that has also gone a minute without a KiB is not worth another try.
     if (ended != DownloadError::None && ended != DownloadError::WriteFailed &&
-        stall->Stalled(api.NowMs())) {
+        stall->Stalled(clock.SteadyMs())) {
         ended = DownloadError::Stalled;
     }
     if (ended == DownloadError::None) return true;
+    if (ended == DownloadError::WriteFailed) return FailInSink(ended, written);
     Fail(ended);
     report.systemError = systemError;
     return false;
@@ -77,7 +82,7 @@ bool HttpDownloader::StoreBody(const std::u16string& localPath, std::int64_t fro
 
 std::uint32_t HttpDownloader::ReceiveTimeoutWithinStall() {
     // A read that waits must give up no later than the 60 s rule would end the download.
-    const std::uint64_t now = api.NowMs();
+    const std::uint64_t now = clock.SteadyMs();
     const std::uint64_t left = stall->DeadlineMs() > now ? stall->DeadlineMs() - now : 1;
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(kTimeoutMs, left));
 }
@@ -90,8 +95,8 @@ void HttpDownloader::KeepReceiveTimeoutWithinStall() {
     receiveTimeout = wanted;
 }
 
-bool HttpDownloader::Cancel(const std::u16string& localPath) {
-    api.RemoveFile(localPath);
+bool HttpDownloader::Cancel(ByteSink& sink) {
+    sink.Discard();
     return Fail(DownloadError::Cancelled);
 }
 

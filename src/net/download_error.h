@@ -16,8 +16,8 @@ enum class DownloadError {
     NotFound,          // 404
     ServerError,       // any other status outside 2xx
     TooLong,           // announced length beyond what the caller accepts
-    CreateFileFailed,  // the local file could not be created
-    WriteFailed,       // a write or the close failed (disk full)
+    CreateFileFailed,  // the sink could not begin: the local file could not be created
+    WriteFailed,       // a write into the sink or its finish failed (disk full)
     DownloadFailed,    // the body ended short of its announced length
     RedirectRefused,   // an https answer redirected to plain http, nowhere usable or in a loop
     TimedOut,          // no data within the receive timeout, and the retries did no better

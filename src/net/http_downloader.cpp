@@ -32,7 +32,6 @@ bool FromFailedCall(DownloadError error) {
         case DownloadError::RequestFailed:
         case DownloadError::SendFailed:
         case DownloadError::HeadQueryFailed:
-        case DownloadError::CreateFileFailed:
             return true;
         default:
             return false;
@@ -41,8 +40,8 @@ bool FromFailedCall(DownloadError error) {
 
 }  // namespace
 
-HttpDownloader::HttpDownloader(NetApi& api)
-    : api(api), internetHandle(api), connectionHandle(api), requestHandle(api) {}
+HttpDownloader::HttpDownloader(NetApi& api, base::Clock& clock)
+    : api(api), clock(clock), internetHandle(api), connectionHandle(api), requestHandle(api) {}
 
 HttpDownloader::~HttpDownloader() {
     CloseHandles();
@@ -85,24 +84,30 @@ bool HttpDownloader::Fail(DownloadError error) {
     return false;
 }
 
-bool HttpDownloader::Download(const std::u16string& address, const std::u16string& localPath,
+bool HttpDownloader::FailInSink(DownloadError error, const base::FileResult& result) {
+    report.error = error;
+    report.systemError = result.systemCode;
+    return false;
+}
+
+bool HttpDownloader::Download(const std::u16string& address, ByteSink& sink,
                               const DownloadOptions& options) {
     report = {};
     resumeFrom = 0;
-    const std::uint64_t startMs = api.NowMs();
+    const std::uint64_t startMs = clock.SteadyMs();
     // One clock for all attempts: retries do not restart the 60 s rule.
     stall.emplace(startMs);
     bool stored = false;
     for (int attempt = 0;; ++attempt) {
-        stored = Attempt(address, localPath, options);
+        stored = Attempt(address, sink, options);
         if (stored || !Retryable() || attempt == kRetries) break;
-        api.Pause(kRetryPauseMs);
-        if (stall->Stalled(api.NowMs())) {
+        clock.Pause(kRetryPauseMs);
+        if (stall->Stalled(clock.SteadyMs())) {
             Fail(DownloadError::Stalled);
             break;
         }
         if (options.progress && !options.progress(report.received, report.length)) {
-            Cancel(localPath);
+            Cancel(sink);
             break;
         }
         ++report.retries;
@@ -111,7 +116,7 @@ bool HttpDownloader::Download(const std::u16string& address, const std::u16strin
         resumeFrom = keep ? report.received : 0;
     }
     if (stored) report.error = DownloadError::None, report.systemError = 0;
-    report.elapsedMs = static_cast<std::int64_t>(api.NowMs() - startMs);
+    report.elapsedMs = static_cast<std::int64_t>(clock.SteadyMs() - startMs);
     return stored;
 }
 
@@ -143,7 +148,7 @@ void HttpDownloader::SetTimeouts() {
     api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, receiveTimeout);
 }
 
-bool HttpDownloader::Attempt(const std::u16string& address, const std::u16string& localPath,
+bool HttpDownloader::Attempt(const std::u16string& address, ByteSink& sink,
                              const DownloadOptions& options) {
     CloseHandles();
 
@@ -172,12 +177,12 @@ bool HttpDownloader::Attempt(const std::u16string& address, const std::u16string
         return Fail(DownloadError::SendFailed);
     }
 
-    // Everything about the answer is checked before the disk is touched.
+    // Everything about the answer is checked before the sink is begun.
     std::string statusLine;
     if (!ReadStatusLine(statusLine)) return Fail(DownloadError::HeadQueryFailed);
     const std::optional<int> status = StatusCode(statusLine);
     report.status = status.value_or(0);
-    if (secure && status && IsRedirect(*status)) return FollowSecureRedirect(localPath, options);
+    if (secure && status && IsRedirect(*status)) return FollowSecureRedirect(sink, options);
     if (status == 404) return Fail(DownloadError::NotFound);
     if (!status || *status < 200 || *status > 299) return Fail(DownloadError::ServerError);
 
@@ -194,8 +199,7 @@ bool HttpDownloader::Attempt(const std::u16string& address, const std::u16string
         }
     }
 
-    MakeFolders(localPath);
-    return StoreBody(localPath, resumed ? resumeFrom : 0, options);
+    return StoreBody(sink, resumed ? resumeFrom : 0, options);
 }
 
 bool HttpDownloader::RangeFits(std::int64_t expected) {
@@ -218,8 +222,7 @@ std::uint32_t HttpDownloader::RequestFlags() const {
     return secure ? kFlagReload | kFlagSecure | kFlagNoAutoRedirect : kFlagReload;
 }
 
-bool HttpDownloader::FollowSecureRedirect(const std::u16string& localPath,
-                                          const DownloadOptions& options) {
+bool HttpDownloader::FollowSecureRedirect(ByteSink& sink, const DownloadOptions& options) {
     HeadBuffer buffer{};
     std::uint32_t length = kHeadBuffer;
     if (redirectsLeft == 0 || api.QueryInfo(requestHandle.Get(), kQueryLocation, buffer.data(),
@@ -234,7 +237,7 @@ bool HttpDownloader::FollowSecureRedirect(const std::u16string& localPath,
     const std::optional<std::u16string> next = SecureRedirectTarget(location, server);
     if (!next) return Fail(DownloadError::RedirectRefused);
     --redirectsLeft;
-    const bool stored = Download(*next, localPath, options);
+    const bool stored = Download(*next, sink, options);
     ++redirectsLeft;
     return stored;
 }
@@ -273,15 +276,6 @@ bool HttpDownloader::ReadContentLength(std::int64_t& expected) {
     if (!value) return false;
     expected = *value;
     return true;
-}
-
-void HttpDownloader::MakeFolders(const std::u16string& localPath) {
-    // Every prefix up to a backslash is a folder level; outermost first.
-    for (std::size_t i = localPath.find(u'\\'); i != std::u16string::npos;
-         i = localPath.find(u'\\', i + 1)) {
-        const std::u16string folder = localPath.substr(0, i);
-        if (!api.PathExists(folder)) api.CreateFolder(folder);
-    }
 }
 
 }  // namespace net

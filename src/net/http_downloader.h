@@ -1,11 +1,13 @@
 #pragma once
-// One HTTP GET download into a local file over the WinINet-shaped seam.
+// One HTTP GET download into a byte sink over the WinINet-shaped seam.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "base/clock.h"
+#include "net/byte_sink.h"
 #include "net/download_error.h"
 #include "net/net_api.h"
 #include "net/owned_net_handle.h"
@@ -15,13 +17,13 @@ namespace net {
 
 // What a caller asks of one download beyond fetching it.
 struct DownloadOptions {
-    // An announced length beyond this fails before the file is created; 0: no limit.
+    // An announced length beyond this fails before the sink is begun; 0: no limit.
     std::int64_t maxLength = 0;
     // Packages: a connection that drops or times out part-way is resumed with Range requests;
     // without it such a download is fetched whole again. Either way at most kRetries times.
     bool resume = false;
     // Called when a body starts and after each read, with the bytes stored and the whole
-    // length; false stops the download at once and deletes the partial file.
+    // length; false stops the download at once and discards what the sink holds.
     std::function<bool(std::int64_t received, std::int64_t total)> progress;
     // Each body read asks for a whole chunk (no more than is left of the announced length)
     // instead of what has already arrived: several times faster, but on a trickling line such
@@ -48,13 +50,13 @@ class HttpDownloader {
     static constexpr std::uint32_t kTimeoutMs = 30'000;  // connect, send and receive
     static constexpr std::uint32_t kChunkSize = 64 * 1024;
 
-    explicit HttpDownloader(NetApi& api);
+    HttpDownloader(NetApi& api, base::Clock& clock);
     ~HttpDownloader();
     HttpDownloader(const HttpDownloader&) = delete;
     HttpDownloader& operator=(const HttpDownloader&) = delete;
 
-    // Fetches the address into localPath; true only when the whole announced body is stored.
-    bool Download(const std::u16string& address, const std::u16string& localPath,
+    // Fetches the address into the sink; true only when the whole announced body is stored.
+    bool Download(const std::u16string& address, ByteSink& sink,
                   const DownloadOptions& options = {});
 
     // Splits an address into server (host and any ":port") and objectPath (from the first "/"),
@@ -78,25 +80,24 @@ class HttpDownloader {
 
   private:
     bool Fail(DownloadError error);
+    bool FailInSink(DownloadError error, const base::FileResult& result);
     std::uint32_t RequestFlags() const;
-    bool FollowSecureRedirect(const std::u16string& localPath, const DownloadOptions& options);
+    bool FollowSecureRedirect(ByteSink& sink, const DownloadOptions& options);
     bool TimedOut() const;
     bool Retryable() const;
-    bool Attempt(const std::u16string& address, const std::u16string& localPath,
-                 const DownloadOptions& options);
+    bool Attempt(const std::u16string& address, ByteSink& sink, const DownloadOptions& options);
     void SetTimeouts();
     bool ReadStatusLine(std::string& statusLine);
     bool ReadContentLength(std::int64_t& expected);
     bool RangeFits(std::int64_t expected);
-    void MakeFolders(const std::u16string& localPath);
     // In download_body.cpp: the body from `from` on, read as it arrives.
-    bool StoreBody(const std::u16string& localPath, std::int64_t from,
-                   const DownloadOptions& options);
+    bool StoreBody(ByteSink& sink, std::int64_t from, const DownloadOptions& options);
     std::uint32_t ReceiveTimeoutWithinStall();
     void KeepReceiveTimeoutWithinStall();
-    bool Cancel(const std::u16string& localPath);
+    bool Cancel(ByteSink& sink);
 
     NetApi& api;
+    base::Clock& clock;
     std::u16string server;
     std::u16string objectPath;
     bool secure = false;

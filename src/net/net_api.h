@@ -1,10 +1,9 @@
 #pragma once
-// The thin seam between the downloader and the platform: one method a WinINet call,
-// plus the few file-system calls a download needs. The Win32 side (src/win) forwards
-// each method to the API of the same shape; tests script a fake of it.
+// The thin seam between the downloader and the network: one method a WinINet call. The Win32
+// side (src/win) forwards each method to the API of the same shape; tests script a fake of it.
+// Files and time go through base::FileSystem (by way of a byte sink) and base::Clock.
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace net {
@@ -63,12 +62,7 @@ class NetApi {
     // InternetCloseHandle(handle)
     virtual void Close(NetHandle handle) = 0;
 
-    // GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES
-    virtual bool PathExists(const std::u16string& path) = 0;
-    // CreateDirectoryW(path, no security attributes); the result is not used
-    virtual void CreateFolder(const std::u16string& path) = 0;
-
-    // --- time limits, resume and cancel ---
+    // --- time limits ---
     // InternetSetOptionW(handle, option, &value, sizeof(DWORD))
     virtual bool SetOption(NetHandle handle, std::uint32_t option, std::uint32_t value) = 0;
     // InternetQueryDataAvailable(request, &available, 0, 0): waits for data, up to the
@@ -76,16 +70,6 @@ class NetApi {
     virtual bool QueryDataAvailable(NetHandle request, std::uint32_t& available) = 0;
     // GetLastError(), right after a failing call of this seam
     virtual std::uint32_t LastError() = 0;
-    // GetTickCount64(): milliseconds on a clock that never goes back
-    virtual std::uint64_t NowMs() = 0;
-    // Sleep(milliseconds)
-    virtual void Pause(std::uint32_t milliseconds) = 0;
-    // Opens the file for writing, its first `keep` bytes kept and the rest cut off, positioned
-    // at the end; created when keep is 0. Other threads may read and delete it meanwhile
-    // (FILE_SHARE_READ | FILE_SHARE_DELETE). Null when it can't be opened.
-    virtual std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) = 0;
-    // DeleteFileW(path)
-    virtual bool RemoveFile(const std::u16string& path) = 0;
 };
 
 }  // namespace net

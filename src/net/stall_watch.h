@@ -1,6 +1,6 @@
 #pragma once
 // The rule that ends a download which hardly moves: less than 1 KiB in any 60 s. Reads on a
-// trickling line return now and then, so the rule is checked between reads, on the seam's clock.
+// trickling line return now and then, so the rule is checked between reads, on the updater's clock.
 
 #include <cstdint>
 #include <deque>

@@ -11,9 +11,12 @@
 #include <memory>
 #include <string>
 
+#include "net/file_sink.h"
 #include "net/http_downloader.h"
 #include "net/transfer_watch.h"
-#include "win/wininet_api.h"
+#include "win/clock.h"
+#include "win/file_system.h"
+#include "win/net_api.h"
 
 namespace {
 
@@ -46,7 +49,7 @@ constexpr DWORD kWatchEveryMs = 250;
 struct Download {
     Download(std::u16string address, std::u16string localPath, net::DownloadOptions options)
         : address(std::move(address)),
-          localPath(std::move(localPath)),
+          sink(files, std::move(localPath)),
           options(std::move(options)) {}
     ~Download() {
         if (done) CloseHandle(done);
@@ -54,9 +57,12 @@ struct Download {
     Download(const Download&) = delete;
     Download& operator=(const Download&) = delete;
 
-    win::WinInetApi api;
-    net::HttpDownloader downloader{api};
-    const std::u16string address, localPath;
+    win::WinNetApi api;
+    win::WinFileSystem files;
+    win::WinClock clock;
+    net::HttpDownloader downloader{api, clock};
+    const std::u16string address;
+    net::FileSink sink;
     net::DownloadOptions options;
     std::atomic<bool> stored{false};
     // The report as far as the worker got, for a stall the main thread ends.
@@ -72,7 +78,7 @@ DWORD WINAPI Work(void* parameter) {
     Download& download = **owned;
     try {
         download.stored =
-            download.downloader.Download(download.address, download.localPath, download.options);
+            download.downloader.Download(download.address, download.sink, download.options);
     } catch (...) {
         download.stored = false;  // out of memory in the worker: a failed download
     }
@@ -127,8 +133,7 @@ int Run(int argc, wchar_t** argv) {
     if (!StartWorker(download)) {
         // No worker: the same download on this thread, with reads that keep the rule.
         shared.options.fullReads = false;
-        const bool stored =
-            shared.downloader.Download(shared.address, shared.localPath, shared.options);
+        const bool stored = shared.downloader.Download(shared.address, shared.sink, shared.options);
         return Finish(shared.downloader, stored);
     }
     while (WaitForSingleObject(shared.done, kWatchEveryMs) == WAIT_TIMEOUT) {

@@ -223,10 +223,9 @@ base::FileResult WinFileSystem::OpenForWriting(const std::u16string& path, std::
     file.reset();
     // Shared for reading and deleting: a cancel on another thread may delete the partial file
     // while this one still writes it.
-    OwnedHandle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                   keep > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr));
+    OwnedHandle handle(CreateFileW(
+        SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        keep > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) return FileResultOf(false);
     // A new file is empty already; cutting it again would fail on devices such as Z:\dev\full.
     LARGE_INTEGER at{};

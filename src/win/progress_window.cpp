@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/progress_pacer.h"
+#include "app/package/progress_pacer.h"
+#include "app/user/texts.h"
 #include "net/transfer_watch.h"
+#include "win/wide.h"
 
 namespace win {
 namespace {
@@ -66,8 +68,10 @@ DWORD WINAPI Work(void* parameter) {
     return 0;
 }
 
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
+// A text of the one table, as the window calls take it.
+std::wstring WideText(app::Text id) {
+    const std::u16string_view text = app::TextOf(id);
+    return std::wstring(text.begin(), text.end());
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -124,12 +128,13 @@ class ProgressWindow {
         }
         const int x = area.left + (area.right - area.left - width) / 2;
         const int y = area.top + (area.bottom - area.top - height) / 2;
-        window = CreateWindowExW(exStyle, kClassName, L"正在更新", style, x, y, width, height,
+        const std::wstring caption = WideText(app::Text::ProgressCaption);
+        window = CreateWindowExW(exStyle, kClassName, caption.c_str(), style, x, y, width, height,
                                  owner, nullptr, GetModuleHandleW(nullptr), nullptr);
         // An owner that closed in the meantime: the window stands alone.
         if (!window && owner) {
-            window = CreateWindowExW(exStyle, kClassName, L"正在更新", style, x, y, width, height,
-                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            window = CreateWindowExW(exStyle, kClassName, caption.c_str(), style, x, y, width,
+                                     height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         }
         if (!window) return;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cancelled));
@@ -139,12 +144,14 @@ class ProgressWindow {
         if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
             font = CreateFontIndirectW(&metrics.lfMessageFont);
         }
-        Child(L"STATIC", L"正在下载更新…", WS_VISIBLE | SS_LEFT, 16, 14, kWidth - 32, 20, 0);
+        Child(L"STATIC", WideText(app::Text::ProgressText).c_str(), WS_VISIBLE | SS_LEFT, 16, 14,
+              kWidth - 32, 20, 0);
         bar = Child(PROGRESS_CLASSW, L"", WS_VISIBLE, 16, 40, kWidth - 32, 18, 0);
         SendMessageW(bar, PBM_SETRANGE32, 0, app::kProgressBarRange);
         sizeText = Child(L"STATIC", L"", WS_VISIBLE | SS_LEFT, 16, 66, kWidth - 32, 20, 0);
-        const HWND button = Child(L"BUTTON", L"取消", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                                  kWidth - 104, kHeight - 40, 88, 28, IDCANCEL);
+        const HWND button = Child(L"BUTTON", WideText(app::Text::ProgressCancel).c_str(),
+                                  WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, kWidth - 104,
+                                  kHeight - 40, 88, 28, IDCANCEL);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         SetFocus(button);

@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include "app/progress_transfer.h"
+#include "app/package/progress_transfer.h"
 
 namespace win {
 
-// See app::Platform::TransferWithProgress.
+// See app::Desktop::TransferWithProgress.
 app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer);
 
 }  // namespace win

@@ -5,22 +5,32 @@
 
 #include <string>
 
-#include "app/launch_args.h"
-#include "app/update_context.h"
-#include "app/update_run.h"
-#include "win/win_platform.h"
-#include "win/wininet_api.h"
+#include "app/log/update_log.h"
+#include "app/run/launch_string.h"
+#include "app/run/update_run.h"
+#include "win/clock.h"
+#include "win/desktop.h"
+#include "win/file_system.h"
+#include "win/net_api.h"
+#include "win/processes.h"
+#include "win/trust.h"
+#include "win/update_log.h"
+#include "win/wide.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     try {
         // Taken from the process command line rather than the runtime's argument, so that the
         // program's name is cut off the same way whichever C runtime it is linked with.
-        const std::u16string launchString =
-            app::LaunchStringOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
-        win::WinInetApi net;
-        win::WinPlatform platform(net);
-        app::UpdateContext context;
-        app::RunAndReport(launchString, context, platform);
+        const std::u16string launchString = app::LaunchStringOf(win::FromWide(GetCommandLineW()));
+        win::WinNetApi net;
+        win::WinDesktop desktop;
+        win::WinProcesses processes;
+        win::WinFileSystem files;
+        app::FileRunLog log(win::LocalLogTime, win::AppendToFile);
+        win::WinTrust trust(log);
+        win::WinClock clock;
+        app::Roles roles{desktop, processes, files, trust, clock, net, log};
+        app::RunAndReport(launchString, roles);
         // A cancelled download may have left its worker blocked in a read, using the objects
         // above: the process ends here, while they still exist.
         ExitProcess(0);

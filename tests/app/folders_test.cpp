@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/package_name.h"
-#include "app/run_lock.h"
-#include "app/work_folder.h"
-#include "app/work_folder_cleanup.h"
-#include "fake_platform.h"
+#include "app/manifest/package_name.h"
+#include "app/run/run_input.h"
+#include "app/work_folder/cleanup.h"
+#include "app/work_folder/make.h"
+#include "app/work_folder/run_lock.h"
+#include "fake_roles.h"
 
 namespace {
+
+using apptest::Utf8;
 
 TEST(Folders, WorkFolderIsTempUpdateTempAndTheLow32BitsOfTheClockAppFolderThatOfTheModule) {
     const std::u16string longTemp = u"C:\\" + std::u16string(300, u'x') + u"\\";
@@ -27,58 +30,64 @@ TEST(Folders, WorkFolderIsTempUpdateTempAndTheLow32BitsOfTheClockAppFolderThatOf
          longTemp.substr(0, 303)},
     };
     for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        platform.tempPath = c.temp;
-        platform.now = c.now;
-        platform.modulePath = c.module;
-        EXPECT_EQ(app::MakeWorkFolder(platform), c.folder);
-        EXPECT_EQ(app::GetAppFolder(platform), c.app);
+        apptest::FakeRun run;
+        run.processes.tempPath = c.temp;
+        run.clock.calendarSeconds = c.now;
+        EXPECT_EQ(app::MakeWorkFolder(run.roles), c.folder);
+        EXPECT_EQ(app::AppFolderOf(c.module), c.app);
     }
 }
 
 TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
     constexpr std::int64_t now = 1700000000, week = app::kKeepWorkFoldersSeconds;
-    apptest::FakePlatform platform;
-    platform.tempPath = u"C:\\T\\";
-    platform.now = now;
-    platform.workFolders = {
-        {u"UpdateTemp1", now - week - 1},
-        {u"UpdateTemp2-3", now - week - 99},
-        {u"UpdateTemp3", now - week},  // exactly a week: kept
-        {u"UpdateTemp4", now + 3600},  // in the future: kept
-        {u"UpdateTemp5", 0},           // cannot be removed: skipped, the rest go on
-        {u"UpdateTemp6", 1},
-    };
-    // Not ours, however old.
-    for (const char16_t* name :
-         {u"UpdateTemp", u"UpdateTempX", u"UpdateTemp1x", u"UpdateTemp1-", u"UpdateTemp-1",
-          u"UpdateTemp1-2-3", u"updatetemp7", u"UpdateTemp 8", u"UpdateTemp\\..\\9"}) {
-        platform.workFolders.push_back({name, 0});
+    apptest::FakeRun run;
+    run.processes.tempPath = u"C:\\T\\";
+    run.clock.calendarSeconds = now;
+    run.files.AddFolder(u"C:\\T");
+    // Gone: 1, 2-3 and 6. Kept: exactly a week old (3), from the future (4), one that cannot be
+    // removed (5, the rest go on), and names not ours, however old.
+    const std::pair<std::u16string, std::int64_t> folders[] = {{u"1", now - week - 1},
+                                                               {u"2-3", now - week - 99},
+                                                               {u"3", now - week},
+                                                               {u"4", now + 3600},
+                                                               {u"5", 0},
+                                                               {u"6", 1},
+                                                               {u"", 0},
+                                                               {u"X", 0},
+                                                               {u"1x", 0},
+                                                               {u"1-", 0},
+                                                               {u"-1", 0},
+                                                               {u"1-2-3", 0},
+                                                               {u" 8", 0}};
+    for (const auto& [suffix, age] : folders) {
+        run.files.AddFolder(u"C:\\T\\UpdateTemp" + suffix);
+        run.files.ages[u"C:\\T\\UpdateTemp" + suffix] = age;
     }
-    platform.stuckFolders = {u"C:\\T\\UpdateTemp5"};
-    app::RemoveOldWorkFolders(platform);
-    EXPECT_EQ(platform.removedFolders,
-              (std::vector<std::u16string>{u"C:\\T\\UpdateTemp1", u"C:\\T\\UpdateTemp2-3",
-                                           u"C:\\T\\UpdateTemp5", u"C:\\T\\UpdateTemp6"}));
-    EXPECT_EQ(platform.runLog.lines.at(2),
+    run.files.inUse[u"C:\\T\\UpdateTemp5"] = 1;
+    app::RemoveOldWorkFolders(run.roles);
+    for (const auto& [suffix, age] : folders) {
+        const bool gone = suffix == u"1" || suffix == u"2-3" || suffix == u"6";
+        EXPECT_EQ(run.files.Has(u"C:\\T\\UpdateTemp" + suffix), !gone) << Utf8(suffix);
+    }
+    EXPECT_EQ(run.log.lines.at(2),
               u"could not remove old work folder C:\\T\\UpdateTemp5: error 32");
 
     // Without a temporary directory, names would be relative to wherever the run started.
-    platform.removedFolders.clear();
-    platform.tempPath.clear();
-    app::RemoveOldWorkFolders(platform);
-    EXPECT_TRUE(platform.removedFolders.empty());
+    run.processes.tempPath.clear();
+    app::RemoveOldWorkFolders(run.roles);
+    EXPECT_EQ(run.log.lines.size(), 4u);
 }
 
 TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
-    apptest::FakePlatform platform;
-    const std::u16string first = app::MakeFreshWorkFolder(platform);
-    EXPECT_EQ(first, platform.tempPath + u"UpdateTemp1700000000\\");
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-2\\");
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), platform.tempPath + u"UpdateTemp1700000000-3\\");
+    apptest::FakeRun run;
+    const std::u16string first = app::MakeFreshWorkFolder(run.roles);
+    EXPECT_EQ(first, run.WorkFolder() + u"\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-2\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-3\\");
     // A folder that cannot be made at all keeps the plain name, for the download to make.
-    platform.makeFolderError = 5;
-    EXPECT_EQ(app::MakeFreshWorkFolder(platform), first);
+    run.files.failAt = run.files.calls + 1;
+    run.files.failWith = {base::FileError::AccessDenied, 5};
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), first);
 }
 
 TEST(RunLockName, OneNameForEverySpellingOfAFolder) {

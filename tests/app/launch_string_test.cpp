@@ -1,12 +1,13 @@
 // Reading the launch string: cutting it from the command line, splitting it, converting it.
 
+#include "app/run/launch_string.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "app/launch_args.h"
-#include "app/number_text.h"
-#include "fake_platform.h"
+#include "app/run/number_text.h"
+#include "fake_roles.h"
 
 namespace {
 
@@ -24,9 +25,8 @@ TEST(LaunchStringOf, CutsTheProgramNameAndTheBlanksAfterIt) {
 }
 
 TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
-    app::UpdateContext untouched;
-    EXPECT_FALSE(app::ReadLaunchString(u"2.0#123", untouched));
-    EXPECT_EQ(untouched.hostWindow, 0);
+    EXPECT_FALSE(app::ReadLaunchString(u"2.0#123"));
+    EXPECT_FALSE(app::ReadLaunchString(u""));
     const struct {
         std::u16string text;
         double version;
@@ -38,11 +38,11 @@ TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
         {u"\"2.0#1#http://s/u.xml\" ", 0.0, 1, u"http://s/u.xml\" "},
     };
     for (const auto& c : cases) {
-        app::UpdateContext context;
-        ASSERT_TRUE(app::ReadLaunchString(c.text, context));
-        EXPECT_EQ(context.currentVersion, c.version);
-        EXPECT_EQ(context.hostWindow, c.window);
-        EXPECT_EQ(context.manifestUrl, c.url);
+        const std::optional<app::LaunchString> launch = app::ReadLaunchString(c.text);
+        ASSERT_TRUE(launch);
+        EXPECT_EQ(launch->currentVersion, c.version);
+        EXPECT_EQ(launch->hostWindow, c.window);
+        EXPECT_EQ(launch->manifestUrl, c.url);
     }
 }
 

@@ -1,28 +1,27 @@
 // ReadManifest over manifests served by the fake network, with the real downloader and reader.
 
-#include "app/manifest_reader.h"
-
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "app/manifest/read_manifest.h"
+#include "fake_roles.h"
 
 namespace {
 
-// "<result> <run target> <package name>" after reading the manifest, from a context whose run
-// target and package entry were "old".
+// "U" (up to date) or "F" (failed) after reading the manifest, or "I" (installer) or "A"
+// (archive) with the offer's run target and package name.
 std::string Read(const std::string& manifest, double currentVersion) {
-    apptest::FakePlatform platform;
-    platform.net.bodies[u"srv/update.xml"] = manifest;
-    app::UpdateContext context;
-    context.currentVersion = currentVersion;
-    context.manifestUrl = u"http://srv/update.xml";
-    context.workFolder = platform.tempPath + u"UpdateTemp1\\";
-    context.runTarget = context.packageName = u"old";
-    context.packageUrl = u"http://srv/old";
-    const int result = static_cast<int>(app::ReadManifest(context, platform));
-    EXPECT_EQ(context.packageUrl, u"http://srv/" + context.packageName);  // from one element
-    return std::string(1, "UFIA"[result]) + " " + apptest::Utf8(context.runTarget) + " " +
-           apptest::Utf8(context.packageName);
+    apptest::FakeRun run;
+    run.net.bodies[u"srv/update.xml"] = manifest;
+    const app::RunInput input{{currentVersion, 0, u"http://srv/update.xml"},
+                              u"C:\\App",
+                              run.processes.tempPath + u"UpdateTemp1\\"};
+    const app::Manifest read = app::ReadManifest(input, run.roles);
+    if (read.verdict == app::Manifest::Verdict::UpToDate) return "U";
+    if (read.verdict == app::Manifest::Verdict::Failed) return "F";
+    // Name and address from one element.
+    EXPECT_EQ(read.offer.address, read.offer.name.empty() ? u"" : u"http://srv/" + read.offer.name);
+    return (read.offer.kind == app::PackageKind::Installer ? "I " : "A ") +
+           apptest::Utf8(read.offer.runTarget) + " " + apptest::Utf8(read.offer.name);
 }
 
 // update, then an installer, a patch with two items and a full package.
@@ -50,9 +49,9 @@ TEST(ReadManifest, ChoosesByTypeAndVersionStepAmongThePackagesAfterTheFirstUpdat
         {Offer("version=\"2.4\" type=\" 01\""), 2.2, "I App.exe AppSetup.exe"},
         {Offer("version=\"2.4\" type=\"yes\""), 2.2, "A App.exe patch.7z"},
         // Decimal numbers, not dotted versions; a missing version reads 0.
-        {Offer("version=\"2.4\""), 2.4, "U old old"},
-        {Offer("version=\"1.10\""), 1.9, "U old old"},
-        {Offer("Version=\"9\" type=\"1\""), 0.0, "U old old"},
+        {Offer("version=\"2.4\""), 2.4, "U"},
+        {Offer("version=\"1.10\""), 1.9, "U"},
+        {Offer("Version=\"9\" type=\"1\""), 0.0, "U"},
         // type 1 without an installer after update falls through to the archives.
         {"<config><UpdateInstall name=\"a\" url=\"http://srv/a\"/><update version=\"9\" type=\"1\" "
          "run=\"r\"/><UpdateExeEx><item name=\"b\" url=\"http://srv/b\"/></UpdateExeEx></config>",
@@ -60,17 +59,16 @@ TEST(ReadManifest, ChoosesByTypeAndVersionStepAmongThePackagesAfterTheFirstUpdat
         // Nested inside update is not after it.
         {"<config><update version=\"9\"><UpdateExeEx><item name=\"a\" url=\"http://srv/a\"/>"
          "</UpdateExeEx></update></config>",
-         1.0, "F  old"},
-        // A package element without an item leaves the entry as it was.
+         1.0, "F"},
+        // A package element without an item offers no name.
         {"<config><update version=\"9\"/><UpdateExeEx><other name=\"a\"/></UpdateExeEx></config>",
-         1.0, "A  old"},
+         1.0, "A  "},
         {"<config><x/><update version=\"0\"/><update version=\"9\"/><UpdateExeEx><item name=\"a\" "
          "url=\"http://srv/a\"/></UpdateExeEx></config>",
-         1.0, "U old old"},
-        // Unusable manifests leave the context as it was.
-        {"<config/><config><update version=\"9\"/></config>", 1.0, "F old old"},
-        {"<config><Update version=\"9\"/></config>", 1.0, "F old old"},
-        {"", 1.0, "F old old"},
+         1.0, "U"},
+        {"<config/><config><update version=\"9\"/></config>", 1.0, "F"},
+        {"<config><Update version=\"9\"/></config>", 1.0, "F"},
+        {"", 1.0, "F"},
     };
     for (const auto& c : cases) EXPECT_EQ(Read(c.manifest, c.current), c.outcome) << c.manifest;
 }

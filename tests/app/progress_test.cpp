@@ -4,8 +4,8 @@
 
 #include <climits>
 
-#include "app/progress_pacer.h"
-#include "fake_platform.h"
+#include "app/package/progress_pacer.h"
+#include "fake_roles.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file_run_log.h"
-#include "fake_platform.h"
+#include "app/log/update_log.h"
+#include "fake_roles.h"
 
 namespace {
 

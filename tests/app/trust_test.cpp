@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "app/trust_encoding.h"
+#include "app/trust/trust_encoding.h"
 #include "whole_run.h"
 
 namespace {
@@ -139,24 +137,19 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         {"manifest too long", "", "", noSig, true, get + fail},
     };
     for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        platform.signatureHolds = c.signatureHolds;
-        platform.ArchiverSucceeds();
-        if (!c.keyFile.empty()) {
-            std::filesystem::create_directories(platform.net.root / "C:/App");
-            std::ofstream(platform.net.root / "C:/App/update-key.pem") << c.keyFile;
-        }
-        if (!c.signature.empty()) platform.net.bodies[u"srv/update.xml.sig"] = c.signature;
-        if (c.what == "no module path") platform.modulePath.clear();
-        platform.net.bodies[u"srv/app.7z"] = "package bytes";
+        apptest::FakeRun run;
+        run.trust.signatureHolds = c.signatureHolds;
+        run.ArchiverSucceeds();
+        if (!c.keyFile.empty()) run.files.AddFile(u"C:\\App\\update-key.pem", c.keyFile);
+        if (!c.signature.empty()) run.net.bodies[u"srv/update.xml.sig"] = c.signature;
+        if (c.what == "no module path") run.processes.modulePath.clear();
+        run.net.bodies[u"srv/app.7z"] = "package bytes";
         const std::string text =
             apptest::Offer("app.7z", "0", c.sha256.empty() ? "" : " sha256=\"" + c.sha256 + "\"");
-        platform.net.bodies[u"srv/update.xml"] =
+        run.net.bodies[u"srv/update.xml"] =
             text + std::string((1 << 20) - text.size() + (c.what == "manifest too long"), ' ');
-        EXPECT_EQ(apptest::RunWhole(platform), c.seen) << c.what;
-        const std::u16string stored = platform.tempPath + u"UpdateTemp1700000000\\update.xml";
-        EXPECT_EQ(std::filesystem::exists(platform.net.Linux(stored)),
-                  c.what != "manifest too long");
+        EXPECT_EQ(apptest::RunWhole(run), c.seen) << c.what;
+        EXPECT_EQ(run.files.Has(run.WorkFolder() + u"\\update.xml"), c.what != "manifest too long");
     }
 }
 

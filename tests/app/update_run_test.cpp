@@ -22,7 +22,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         const char* what;
         std::u16string launch = u"2.2#920#http://srv/update.xml";
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
-        int answer = app::kAnswerYes;
+        app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
         app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
         bool otherUpdater = false, appInUse = false;
         State archiver = State::Ended;
@@ -31,7 +31,9 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         std::string seen;
         std::vector<std::u16string> steps = {};  // pieces of update.log's lines, in order
     } cases[] = {
-        {.what = "parameter error", .launch = u"2.0#123", .seen = "box 0 参数错误！ 出错了： 16"},
+        {.what = "parameter error",
+         .launch = u"2.0#123",
+         .seen = apptest::Box(0, app::Text::ParameterError, app::Text::CaptionError, "error")},
         {.what = "manifest missing",
          .launch = u"2.2#920#http://srv/none.xml",
          .seen = "GET srv/none.xml; " + kFail,
@@ -43,15 +45,18 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .steps = {u"manifest unreadable: ", u"outcome: failed"}},
         {.what = "up to date",
          .launch = u"2.4#-7#http://srv/update.xml",
-         .seen = get + "box -7 当前已经是最新版本，无需更新 信息： 64"},
+         .seen = get + apptest::Box(-7, app::Text::UpToDate, app::Text::CaptionInformation,
+                                    "information")},
         {.what = "declined",
-         .answer = app::kAnswerNo,
+         .answer = {app::BoxAnswer::Button::NotYes, 7},
          .seen = get + kAsk,
          .steps = {u"answer 7 (not Yes)", u"outcome: declined"}},
         // A box that cannot be shown, owned or not, asked nobody: nothing is fetched.
         {.what = "box not shown",
-         .answer = 0,
-         .seen = get + kAsk + "; box 0 发现新版本，是否立即更新？ 信息： 36"},
+         .answer = {},
+         .seen =
+             get + kAsk + "; " +
+             apptest::Box(0, app::Text::NewerVersion, app::Text::CaptionInformation, "question")},
         {.what = "package missing", .package = "", .seen = get + kAsk + fetch + "; " + kFail},
         // A name from the server that leaves the work folder fails before the question.
         {.what = "name leaves the work folder",
@@ -103,36 +108,36 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         {.what = "archiver warnings", .exitCode = 1, .seen = notApplied},
     };
     for (const auto& c : cases) {
-        apptest::FakePlatform platform;
-        platform.ArchiverSucceeds();
-        platform.answer = c.answer;
-        platform.windowEnds = c.window;
-        platform.otherUpdaterRuns = c.otherUpdater;
-        platform.archiverRun = {c.archiver, c.exitCode, 2};
-        platform.hostWait = c.host;
+        apptest::FakeRun run;
+        run.ArchiverSucceeds();
+        run.desktop.answer = c.answer;
+        run.desktop.windowEnds = c.window;
+        run.processes.otherUpdaterRuns = c.otherUpdater;
+        run.processes.archiverRun = {c.archiver, c.exitCode, 2};
+        run.processes.hostWait = c.host;
         if (c.appInUse) {
-            platform.files.AddFile(u"C:\\App\\App.exe", "old");
-            platform.files.inUse[u"C:\\App\\App.exe"] = 1000;
-            platform.unpack = [&] {
-                platform.files.AddFile(platform.tempPath + u"UpdateTemp1700000000\\stage\\App.exe",
-                                       "new");
+            run.files.AddFile(u"C:\\App\\App.exe", "old");
+            run.files.inUse[u"C:\\App\\App.exe"] = 1000;
+            run.processes.unpack = [&] {
+                run.files.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
             };
         }
-        platform.net.bodies[u"srv/update.xml"] = c.manifest;
+        run.net.bodies[u"srv/update.xml"] = c.manifest;
         const std::u16string package(c.package.begin(), c.package.end());
-        if (!package.empty()) platform.net.bodies[u"srv/" + package] = "package bytes";
-        EXPECT_EQ(apptest::RunWhole(platform, c.launch), c.seen) << c.what;
-        // An applied archive leaves no emptied stage behind.
-        EXPECT_EQ(!platform.removedFolders.empty(), c.seen == applied) << c.what;
-        // A hung archiver is ended after ten minutes.
+        if (!package.empty()) run.net.bodies[u"srv/" + package] = "package bytes";
+        EXPECT_EQ(apptest::RunWhole(run, c.launch), c.seen) << c.what;
+        // A hung archiver is ended after ten minutes; an applied archive leaves no emptied
+        // stage behind.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
-        EXPECT_EQ(platform.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
-        auto at = platform.runLog.lines.begin();
+        EXPECT_EQ(run.processes.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
+        EXPECT_EQ(run.files.Has(run.WorkFolder() + u"\\stage"), unpacked && c.seen != applied)
+            << c.what;
+        auto at = run.log.lines.begin();
         for (const std::u16string& step : c.steps) {
-            at = std::find_if(at, platform.runLog.lines.end(), [&](const std::u16string& line) {
+            at = std::find_if(at, run.log.lines.end(), [&](const std::u16string& line) {
                 return line.find(step) != std::u16string::npos;
             });
-            ASSERT_NE(at, platform.runLog.lines.end()) << c.what << ": " << apptest::Utf8(step);
+            ASSERT_NE(at, run.log.lines.end()) << c.what << ": " << apptest::Utf8(step);
         }
     }
 }

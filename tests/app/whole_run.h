@@ -1,17 +1,24 @@
 #pragma once
-// One whole update over the fake platform, summed up as what the user, the host and the server
+// One whole update over the fake roles, summed up as what the user, the host and the server
 // saw, for the tables that each vary one step of a run.
 
-#include <filesystem>
 #include <string>
 
-#include "app/update_run.h"
-#include "fake_platform.h"
+#include "app/run/update_run.h"
+#include "app/user/texts.h"
+#include "fake_roles.h"
 
 namespace apptest {
 
-inline const std::string kAsk = "box 920 发现新版本，是否立即更新？ 信息： 36";
-inline const std::string kFail = "box 920 更新失败，请稍后重试 出错了： 16";
+// "box <owner> <text> <caption> <kind>" for the texts of the one table.
+inline std::string Box(int owner, app::Text text, app::Text caption, const std::string& kind) {
+    return "box " + std::to_string(owner) + " " + Utf8(std::u16string(app::TextOf(text))) + " " +
+           Utf8(std::u16string(app::TextOf(caption))) + " " + kind;
+}
+inline const std::string kAsk =
+    Box(920, app::Text::NewerVersion, app::Text::CaptionInformation, "question");
+inline const std::string kFail =
+    Box(920, app::Text::UpdateFailed, app::Text::CaptionError, "error");
 
 // A manifest offering version 2.4 with run target App.exe: the installer when type is "1",
 // else the archive; attributes go on both package elements.
@@ -27,13 +34,13 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 // In order: each box, each address fetched ("GET ..."), "told" when the host window was sent
 // 0x467, "unpack" when the archiver was run, what was started ("open ...", %W% for the work
 // folder); then "package left" when the package is still in the work folder.
-inline std::string RunWhole(FakePlatform& platform,
+inline std::string RunWhole(FakeRun& run,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
-    app::UpdateContext context;
-    app::RunAndReport(launch, context, platform);
-    const std::string work = Utf8(context.workFolder);
+    app::RunAndReport(launch, run.roles);
+    const std::u16string workFolder = run.WorkFolder() + u"\\";
+    const std::string work = Utf8(workFolder);
     std::string seen;
-    for (std::string line : platform.log) {
+    for (std::string line : run.seen) {
         if (line.starts_with("send ")) {
             line = "told";
         } else if (line.starts_with("run ")) {
@@ -47,9 +54,9 @@ inline std::string RunWhole(FakePlatform& platform,
         }
         seen += (seen.empty() ? "" : "; ") + line;
     }
-    if (!context.packageName.empty() &&
-        std::filesystem::exists(platform.net.Linux(context.workFolder + context.packageName))) {
-        seen += "; package left";
+    for (const auto& [path, node] : run.files.Under(workFolder)) {
+        const bool kept = path == u"update.xml" || path == u"update.xml.sig";
+        if (!node.folder && !kept && !path.starts_with(u"stage\\")) seen += "; package left";
     }
     return seen;
 }

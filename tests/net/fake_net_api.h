@@ -1,10 +1,8 @@
 #pragma once
-// A NetApi over a scripted server and a private Linux folder. Bodies are served by address
-// ("srv/dir/f.bin": host and object path, no port); any other address answers 404. Windows
-// paths map into the folder ("C:\w\f" becomes <root>/C:/w/f); absolute Linux paths stay.
-// `answers` scripts a line that drops, stalls or trickles, one answer a request.
-
-#include <stdlib.h>
+// A NetApi over a scripted server. Bodies are served by address ("srv/dir/f.bin": host and
+// object path, no port); any other address answers 404. `answers` scripts a line that drops,
+// stalls or trickles, one answer a request. Its clock is the downloader's: arriving chunks and
+// time-outs move it, as pauses do.
 
 #include <algorithm>
 #include <cstring>
@@ -14,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "fakes/manual_clock.h"
 #include "net/net_api.h"
 
 namespace net::testing {
 
-// UTF-8, for logs and Linux paths.
+// UTF-8, for logs.
 inline std::string Utf8(const std::u16string& text) {
     return std::filesystem::path(text).string();
 }
@@ -39,13 +38,6 @@ class FakeNetApi final : public NetApi {
         std::uint64_t msPerChunk = 0;
     };
 
-    FakeNetApi() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fakenet-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        std::filesystem::create_directory(root / "C:");
-    }
-    ~FakeNetApi() override { std::filesystem::remove_all(root); }
-
     // The script.
     std::map<std::u16string, std::string> bodies;
     std::uint64_t repeats = 1;          // each body is served this often, one copy a read
@@ -63,14 +55,7 @@ class FakeNetApi final : public NetApi {
     std::vector<std::string> log;
     bool requestsOnly = false;
     std::vector<std::u16string> requestHeaders;  // of each request sent
-    std::uint64_t now = 0;                       // moved by arriving chunks, time-outs, pauses
-    std::filesystem::path root;
-
-    std::filesystem::path Linux(const std::u16string& windowsPath) const {
-        std::string mapped = Utf8(windowsPath);
-        std::replace(mapped.begin(), mapped.end(), '\\', '/');
-        return root / mapped;
-    }
+    fakes::ManualClock clock;
 
     NetHandle Open(const std::u16string& agent, std::uint32_t accessType) override {
         Note("Open " + Utf8(agent) + " " + std::to_string(accessType));
@@ -118,17 +103,17 @@ class FakeNetApi final : public NetApi {
         available = 0;
         const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
         if (sent == end && answer.stall) {
-            now += receiveTimeout;
+            clock.steadyMs += receiveTimeout;
             lastError = kErrorTimeout;
             return false;
         }
         if (sent == end) return !Failing("Read");
         if (answer.msPerChunk > receiveTimeout) {
-            now += receiveTimeout;
+            clock.steadyMs += receiveTimeout;
             lastError = kErrorTimeout;
             return false;
         }
-        now += answer.msPerChunk;
+        clock.steadyMs += answer.msPerChunk;
         const std::size_t inCopy = answer.body.size() - sent % answer.body.size();
         available = static_cast<std::uint32_t>(std::min({answer.chunk, end - sent, inCopy}));
         return true;
@@ -140,7 +125,7 @@ class FakeNetApi final : public NetApi {
         // A read that asks for more than is there (fullReads) meets the drop or the stall itself.
         const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
         if (sent == end && answer.stall) {
-            now += receiveTimeout;
+            clock.steadyMs += receiveTimeout;
             lastError = kErrorTimeout;
             return false;
         }
@@ -157,16 +142,6 @@ class FakeNetApi final : public NetApi {
     }
     void Close(NetHandle handle) override { Note("Close " + Name(handle)); }
 
-    bool PathExists(const std::u16string& path) override {
-        Note("Exists " + Utf8(path));
-        return std::filesystem::exists(Linux(path));
-    }
-    void CreateFolder(const std::u16string& path) override {
-        Note("CreateFolder " + Utf8(path));
-        std::error_code ignored;
-        std::filesystem::create_directory(Linux(path), ignored);
-    }
-
     bool SetOption(NetHandle handle, std::uint32_t option, std::uint32_t value) override {
         Note("SetOption " + Name(handle) + " " + std::to_string(option) + " " +
              std::to_string(value));
@@ -174,25 +149,6 @@ class FakeNetApi final : public NetApi {
         return true;
     }
     std::uint32_t LastError() override { return lastError; }
-    std::uint64_t NowMs() override { return now; }
-    void Pause(std::uint32_t milliseconds) override {
-        Note("Pause " + std::to_string(milliseconds));
-        now += milliseconds;
-    }
-    std::FILE* OpenPartFile(const std::u16string& path, std::int64_t keep) override {
-        Note("OpenFile " + Utf8(path) + " " + std::to_string(keep));
-        const std::filesystem::path file = Linux(path);
-        std::error_code failed;
-        if (keep > 0) std::filesystem::resize_file(file, keep, failed);
-        std::FILE* stream = failed ? nullptr : std::fopen(file.c_str(), keep > 0 ? "r+b" : "wb");
-        if (stream && std::fseek(stream, 0, SEEK_END) != 0) std::fclose(stream), stream = nullptr;
-        if (!stream) lastError = 3;  // ERROR_PATH_NOT_FOUND
-        return stream;
-    }
-    bool RemoveFile(const std::u16string& path) override {
-        Note("Remove " + Utf8(path));
-        return std::filesystem::remove(Linux(path));
-    }
 
   private:
     void Note(std::string line) {

@@ -29,7 +29,7 @@ TEST(SplitAddress, SchemeOnlyAtTheStartThenServerAndObjectPath) {
         {u"http://服\0务/更新.xml"s, u"服\0务"s, u"/更新.xml"},
     };
     testing::FakeNetApi api;
-    HttpDownloader downloader(api);
+    HttpDownloader downloader(api, api.clock);
     for (const auto& c : cases) {
         EXPECT_TRUE(downloader.SplitAddress(c.address)) << Utf8(c.address);
         EXPECT_EQ(downloader.Server(), c.server) << Utf8(c.address);

@@ -3,25 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <tuple>
 
+#include "fakes/memory_file_system.h"
 #include "net/fake_net_api.h"
+#include "net/file_sink.h"
+#include "net/memory_sink.h"
 
 namespace net {
 namespace {
 
-namespace fs = std::filesystem;
 using Log = std::vector<std::string>;
 using testing::FakeNetApi;
 
 const std::u16string kAddress = u"http://srv:81/dir/f.bin";
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 DownloadOptions Resuming(bool resume = true) {
     DownloadOptions options;
@@ -33,16 +29,30 @@ bool Logged(const FakeNetApi& api, const std::string& line) {
     return std::find(api.log.begin(), api.log.end(), line) != api.log.end();
 }
 
-TEST(Download, StoresTheBodyAndClosesInReverse) {
+// A download over the fake network into files held in memory.
+struct Rig {
     FakeNetApi api;
+    fakes::MemoryFileSystem files;
+    HttpDownloader downloader{api, api.clock};
+
+    bool Download(const std::u16string& address, const std::u16string& path,
+                  const DownloadOptions& options = {}) {
+        FileSink sink(files, path);
+        return downloader.Download(address, sink, options);
+    }
+};
+
+TEST(Download, StoresTheBodyAndClosesInReverse) {
+    Rig rig;
+    FakeNetApi& api = rig.api;
     api.bodies[u"srv/dir/f.bin"] = "0123456789";
     api.repeats = 2;  // two reads
     // Only the code counts, up to 299; a head beyond one buffer is asked for again at its size.
     api.status = "HTTP/1.1 299 Moved from 404" + std::string(1, '\0') + std::string(6000, 'x');
     {
-        HttpDownloader downloader(api);
-        ASSERT_TRUE(downloader.Download(kAddress, u"C:\\w\\a\\f.bin"));
-        EXPECT_EQ(Contents(api.root / "C:/w/a/f.bin"), "01234567890123456789");
+        HttpDownloader& downloader = rig.downloader;
+        ASSERT_TRUE(rig.Download(kAddress, u"C:\\w\\a\\f.bin"));
+        EXPECT_EQ(rig.files.Content(u"C:\\w\\a\\f.bin"), "01234567890123456789");
         EXPECT_TRUE(Logged(api, "Connect h1 srv 81 3"));
         EXPECT_TRUE(Logged(api, "OpenRequest h2 GET /dir/f.bin HTTP/1.1 2147483648"));
         EXPECT_EQ(api.requestHeaders.at(0).find(u"Range"), std::u16string::npos);
@@ -56,13 +66,14 @@ TEST(Download, StoresTheBodyAndClosesInReverse) {
         // The handles stay open until the next download, which closes them first.
         api.log.clear();
         api.failing = "Connect";
-        EXPECT_FALSE(downloader.Download(kAddress, u"C:\\f"));
+        EXPECT_FALSE(rig.Download(kAddress, u"C:\\f"));
         EXPECT_EQ(Log(api.log.begin(), api.log.begin() + 3),
                   (Log{"Close h3", "Close h2", "Close h1"}));
         api.log.clear();
         downloader.CloseHandles();
+        EXPECT_EQ(api.log, Log{"Close h4"});  // and nothing twice
+        api.log.clear();
     }
-    EXPECT_EQ(api.log, Log{"Close h4"});  // and nothing twice
 }
 
 // Each refusal before the body: its reason, no second try, and an untouched disk.
@@ -90,72 +101,101 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
         {kAddress, "", "", "-10", u"查询HTTP返回头失败"},
     };
     for (const auto& c : cases) {
-        FakeNetApi api;
-        api.bodies[u"srv/dir/f.bin"] = "0123456789";
-        api.failing = c.failing;
-        api.status = c.status;
-        api.contentLength = c.length;
-        HttpDownloader downloader(api);
-        EXPECT_FALSE(downloader.Download(c.address, u"C:\\w\\f.bin", Resuming()));
-        EXPECT_EQ(downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
-        EXPECT_EQ(downloader.Report().retries, 0) << testing::Utf8(c.reason);
-        EXPECT_TRUE(fs::is_empty(api.root / "C:"));
+        Rig rig;
+        rig.api.bodies[u"srv/dir/f.bin"] = "0123456789";
+        rig.api.failing = c.failing;
+        rig.api.status = c.status;
+        rig.api.contentLength = c.length;
+        EXPECT_FALSE(rig.Download(c.address, u"C:\\w\\f.bin", Resuming()));
+        EXPECT_EQ(rig.downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
+        EXPECT_EQ(rig.downloader.Report().retries, 0) << testing::Utf8(c.reason);
+        EXPECT_TRUE(rig.files.nodes.empty());
     }
 }
 
+// A sink that only counts, for a body beyond 32 bits; or one whose finish fails, as a file's
+// close may on a full disk.
+struct CountingSink final : ByteSink {
+    std::int64_t count = 0;
+    bool finishFails = false;
+    base::FileResult Begin(std::int64_t keep) override { return count = keep, base::Succeeded(); }
+    base::FileResult Write(const char*, std::size_t size) override {
+        count += static_cast<std::int64_t>(size);
+        return {};
+    }
+    base::FileResult Finish() override {
+        return finishFails ? base::FileResult{base::FileError::DiskFull, 112} : base::Succeeded();
+    }
+    void Discard() override {}
+};
+
 // Once the answer is accepted. C:\f.bin holds an older, longer content; C:\w\file is a file.
-// Only a line that drops is tried again; a disk that is full or a file that can't be made is not.
+// Only a line that drops is tried again; a disk that is full or a file that can't be made is
+// not, and the sink's system error goes to the report.
 TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
     const std::string chunk(4096, 'b'), old = "an older and much longer content";
     const struct {
         std::u16string path;
         std::string body;
-        std::uint64_t repeats;
         std::string length, failing;  // empty: as served
-        std::u16string reason;
+        std::size_t diskLimit;
+        DownloadError error;
         int retries;
+        std::uint32_t systemError;
     } cases[] = {
-        {u"C:\\f.bin", "", 1, "", "", u"", 0},
-        {u"C:\\f.bin", "0123456789", 1, "20", "", u"下载文件失败，请检查网络设置", 3},
-        {u"C:\\f.bin", "0123456789", 1, "20", "Read", u"下载文件失败，请检查网络设置", 3},
-        {u"C:\\w\\file\\f.bin", "0123456789", 1, "", "", u"创建文件失败，可能是文件正在被占用", 0},
-        {u"/dev/full", "0123456789", 1, "", "", u"写入文件失败", 0},  // caught at the close
-        {u"/dev/full", chunk, 30, "", "", u"写入文件失败", 0},        // caught at a write
-        {u"/dev/null", chunk, (std::uint64_t{1} << 32) / 4096 + 1, "", "", u"",
-         0},  // 4 GiB + 4 KiB
+        {u"C:\\f.bin", "", "", "", 0, DownloadError::None, 0, 0},
+        {u"C:\\f.bin", "0123456789", "20", "", 0, DownloadError::DownloadFailed, 3, 0},
+        {u"C:\\f.bin", "0123456789", "20", "Read", 0, DownloadError::DownloadFailed, 3, 12029},
+        {u"C:\\w\\file\\f.bin", "0123456789", "", "", 0, DownloadError::CreateFileFailed, 0, 3},
+        {u"C:\\f.bin", chunk + chunk, "", "", 5000, DownloadError::WriteFailed, 0, 112},
     };
     for (const auto& c : cases) {
-        FakeNetApi api;
-        std::ofstream(api.root / "C:/f.bin") << old;
-        fs::create_directory(api.root / "C:/w");
-        std::ofstream(api.root / "C:/w/file") << "x";
-        api.bodies[u"srv/f"] = c.body;
-        api.repeats = c.repeats;
-        api.contentLength = c.length;
-        api.failing = c.failing;
-        HttpDownloader downloader(api);
-        EXPECT_EQ(downloader.Download(u"http://srv/f", c.path, Resuming()), c.reason.empty());
-        EXPECT_EQ(downloader.LastFailure(), c.reason) << testing::Utf8(c.reason);
-        EXPECT_EQ(downloader.Report().retries, c.retries) << testing::Utf8(c.reason);
-        EXPECT_EQ(Contents(api.root / "C:/f.bin"), c.path == u"C:\\f.bin" ? c.body : old);
-        EXPECT_EQ(Contents(api.root / "C:/w/file"), "x");
+        Rig rig;
+        rig.files.AddFile(u"C:\\f.bin", old);
+        rig.files.AddFolder(u"C:\\w");
+        rig.files.AddFile(u"C:\\w\\file", "x");
+        rig.files.diskLimit = c.diskLimit;
+        rig.api.bodies[u"srv/f"] = c.body;
+        rig.api.contentLength = c.length;
+        rig.api.failing = c.failing;
+        const std::string name = testing::Utf8(DownloadErrorName(c.error).data());
+        EXPECT_EQ(rig.Download(u"http://srv/f", c.path, Resuming()),
+                  c.error == DownloadError::None);
+        const DownloadReport& report = rig.downloader.Report();
+        EXPECT_EQ(std::tie(report.error, report.retries, report.systemError),
+                  std::tie(c.error, c.retries, c.systemError))
+            << name;
+        const std::string stored = c.diskLimit ? "" : c.body;
+        EXPECT_EQ(rig.files.Content(u"C:\\f.bin"), c.path == u"C:\\f.bin" ? stored : old) << name;
+        EXPECT_EQ(rig.files.Content(u"C:\\w\\file"), "x");
     }
+
+    Rig rig;
+    rig.api.bodies[u"srv/f"] = chunk;
+    rig.api.repeats = (std::uint64_t{1} << 32) / 4096 + 1;  // 4 GiB + 4 KiB
+    CountingSink counted;
+    EXPECT_TRUE(rig.downloader.Download(u"http://srv/f", counted));
+    EXPECT_EQ(counted.count, (std::int64_t{1} << 32) + 4096);
+    rig.api.repeats = 1;
+    counted.finishFails = true;
+    EXPECT_FALSE(rig.downloader.Download(u"http://srv/f", counted));
+    EXPECT_EQ(rig.downloader.Report().error, DownloadError::WriteFailed);
 }
 
 // What each read asks for: what has arrived, or with fullReads a whole chunk, and never more
 // than is left of the announced length.
 TEST(Download, FullReadsAskForWholeChunksUpToTheLength) {
     for (const bool fullReads : {false, true}) {
-        FakeNetApi api;
+        Rig rig;
+        FakeNetApi& api = rig.api;
         FakeNetApi::Answer answer;
         answer.body = std::string(100'000, 'f');
         answer.chunk = 1000;
         api.answers.push_back(answer);
-        HttpDownloader downloader(api);
         DownloadOptions options;
         options.fullReads = fullReads;
-        ASSERT_TRUE(downloader.Download(u"http://srv/f", u"C:\\f.bin", options));
-        EXPECT_EQ(Contents(api.root / "C:/f.bin"), answer.body);
+        ASSERT_TRUE(rig.Download(u"http://srv/f", u"C:\\f.bin", options));
+        EXPECT_EQ(rig.files.Content(u"C:\\f.bin"), answer.body);
         Log reads;
         std::copy_if(api.log.begin(), api.log.end(), std::back_inserter(reads),
                      [](const std::string& line) { return line.starts_with("Read "); });
@@ -241,19 +281,25 @@ TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
          {u"", u""},
          DownloadError::ServerError},
     };
-    // Whole-chunk reads meet the same drops and stalls and end the same way.
-    for (const bool fullReads : {false, true})
+    // Whole-chunk reads meet the same drops and stalls and end the same way; a body held in
+    // memory resumes as a file does.
+    for (const int run : {0, 1, 2})
         for (const auto& c : cases) {
-            FakeNetApi api;
+            const bool fullReads = run == 1, inMemory = run == 2;
+            Rig rig;
+            FakeNetApi& api = rig.api;
             api.answers.assign(c.answers.begin(), c.answers.end());
-            HttpDownloader downloader(api);
+            HttpDownloader& downloader = rig.downloader;
             DownloadOptions options = Resuming(c.resume);
             options.fullReads = fullReads;
-            const bool stored = downloader.Download(u"http://srv/f", u"C:\\f.bin", options);
-            EXPECT_EQ(downloader.Report().error, c.error) << c.name << (fullReads ? " (full)" : "");
+            MemorySink memory;
+            const bool stored = inMemory ? downloader.Download(u"http://srv/f", memory, options)
+                                         : rig.Download(u"http://srv/f", u"C:\\f.bin", options);
+            EXPECT_EQ(downloader.Report().error, c.error) << c.name << " run " << run;
             EXPECT_EQ(stored, c.error == DownloadError::None) << c.name;
             if (stored) {
-                EXPECT_EQ(Contents(api.root / "C:/f.bin"), kBody) << c.name;
+                EXPECT_EQ(inMemory ? memory.Bytes() : rig.files.Content(u"C:\\f.bin"), kBody)
+                    << c.name << " run " << run;
             }
             EXPECT_EQ(downloader.Report().retries, static_cast<int>(c.ranges.size()) - 1) << c.name;
             ASSERT_EQ(api.requestHeaders.size(), c.ranges.size()) << c.name;
@@ -267,18 +313,19 @@ TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
                           asked)
                     << c.name << " request " << i;
             }
-            EXPECT_EQ(std::count(api.log.begin(), api.log.end(), "Pause 3000"),
-                      static_cast<std::ptrdiff_t>(c.ranges.size()) - 1)
+            EXPECT_EQ(api.clock.pauses, std::vector<std::uint32_t>(c.ranges.size() - 1,
+                                                                   HttpDownloader::kRetryPauseMs))
                 << c.name;
         }
 }
 
 TEST(Download, SendThatTimesOutIsTriedAgainWithItsSystemError) {
-    FakeNetApi api;
+    Rig rig;
+    FakeNetApi& api = rig.api;
     api.failing = "Send";
     api.failError = kErrorSocketTimeout;
-    HttpDownloader downloader(api);
-    EXPECT_FALSE(downloader.Download(u"http://srv/f", u"C:\\f.bin"));
+    HttpDownloader& downloader = rig.downloader;
+    EXPECT_FALSE(rig.Download(u"http://srv/f", u"C:\\f.bin"));
     const DownloadReport& report = downloader.Report();
     EXPECT_EQ(std::tie(report.error, report.retries, report.systemError),
               std::make_tuple(DownloadError::SendFailed, 3, kErrorSocketTimeout));
@@ -312,10 +359,11 @@ TEST(Download, EndsWhenLessThanAKibArrivesInAMinute) {
          1},
     };
     for (const auto& c : cases) {
-        FakeNetApi api;
+        Rig rig;
+        FakeNetApi& api = rig.api;
         api.answers.assign(c.answers.begin(), c.answers.end());
-        HttpDownloader downloader(api);
-        downloader.Download(u"http://srv/f", u"C:\\f.bin", Resuming());
+        HttpDownloader& downloader = rig.downloader;
+        rig.Download(u"http://srv/f", u"C:\\f.bin", Resuming());
         const DownloadReport& report = downloader.Report();
         EXPECT_EQ(report.error, c.error) << c.name;
         EXPECT_EQ(report.elapsedMs, static_cast<std::int64_t>(c.endsAt)) << c.name;
@@ -326,7 +374,8 @@ TEST(Download, EndsWhenLessThanAKibArrivesInAMinute) {
 // Cancel at the start of the body, part-way, or while waiting to retry: nothing is kept.
 TEST(Download, CancelStopsAtOnceAndDeletesThePartialFile) {
     for (const int allowed : {0, 2, 3}) {
-        FakeNetApi api;
+        Rig rig;
+        FakeNetApi& api = rig.api;
         api.answers = {Whole(6), Whole()};
         api.answers.front().chunk = 3;
         std::vector<std::int64_t> seen;
@@ -336,12 +385,12 @@ TEST(Download, CancelStopsAtOnceAndDeletesThePartialFile) {
             seen.push_back(got);
             return static_cast<int>(seen.size()) <= allowed;
         };
-        HttpDownloader downloader(api);
-        EXPECT_FALSE(downloader.Download(u"http://srv/f", u"C:\\f.bin", options));
+        HttpDownloader& downloader = rig.downloader;
+        EXPECT_FALSE(rig.Download(u"http://srv/f", u"C:\\f.bin", options));
         EXPECT_EQ(downloader.Report().error, DownloadError::Cancelled) << allowed;
         const std::vector<std::int64_t> all{0, 3, 6, 6};  // the body, two reads, the retry
         EXPECT_EQ(seen, std::vector<std::int64_t>(all.begin(), all.begin() + allowed + 1));
-        EXPECT_FALSE(fs::exists(api.root / "C:/f.bin")) << allowed;
+        EXPECT_FALSE(rig.files.Has(u"C:\\f.bin")) << allowed;
     }
 }
 
@@ -368,16 +417,17 @@ TEST(Download, SecureAddressesStayOnHttps) {
         {"ftp://srv/b", ""},
     };
     for (const auto& c : cases) {
-        FakeNetApi api;
+        Rig rig;
+        FakeNetApi& api = rig.api;
         api.bodies[u"srv/a"] = "a-body";
         api.bodies[u"srv/b"] = "b-body";
         if (!c.location.empty()) api.redirects[u"srv/a"] = c.location;
-        HttpDownloader downloader(api);
-        EXPECT_EQ(downloader.Download(u"https://srv/a", u"C:\\f"), !c.stored.empty()) << c.location;
+        HttpDownloader& downloader = rig.downloader;
+        EXPECT_EQ(rig.Download(u"https://srv/a", u"C:\\f"), !c.stored.empty()) << c.location;
         EXPECT_EQ(api.log[1], "Connect h1 srv 443 3");
         EXPECT_EQ(api.log[2], "OpenRequest h2 GET /a HTTP/1.1 " +
                                   std::to_string(kFlagReload | kFlagSecure | kFlagNoAutoRedirect));
-        EXPECT_EQ(Contents(api.root / "C:/f"), c.stored) << c.location;
+        EXPECT_EQ(rig.files.Content(u"C:\\f"), c.stored) << c.location;
         if (c.stored.empty()) {
             EXPECT_EQ(downloader.Report().error, DownloadError::RedirectRefused) << c.location;
         }

@@ -1,0 +1,66 @@
+#pragma once
+// Other processes as the run deals with them: the host it tells and waits for, the archiver
+// it runs hidden, what it starts, the lock that keeps a second updater out, and where this
+// program and the temporary directory lie.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace app {
+
+enum class WaitResult { Ended, StillRunning, Failed };
+
+// A process opened for waiting; it stays the same process while this is held, even if its id
+// is given to another one after it ended.
+class ProcessWatch {
+  public:
+    virtual ~ProcessWatch() = default;
+    virtual WaitResult WaitForEnd(std::uint32_t milliseconds) = 0;
+};
+
+struct HostLookup {
+    std::unique_ptr<ProcessWatch> process;  // none: no window, or no access
+    std::uint32_t processId = 0;            // 0 when the window names no process
+    std::uint32_t error = 0;                // why it could not be opened
+};
+
+struct SendResult {
+    bool answered = false;  // the window procedure returned in time
+    std::uint32_t error = 0;
+};
+
+struct HiddenRun {
+    enum class State { NotStarted, Ended, TimedOut };
+    State state = State::NotStarted;
+    std::uint32_t exitCode = 0;  // when Ended
+    std::uint32_t error = 0;     // when NotStarted
+};
+
+class Processes {
+  public:
+    virtual ~Processes() = default;
+
+    // The process of the window's thread, opened for waiting.
+    virtual HostLookup OpenWindowProcess(std::int32_t window) = 0;
+    // Sends message (both parameters 0) and waits at most milliseconds for it to be handled;
+    // a hung window does not count as answering.
+    virtual SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                          std::uint32_t milliseconds) = 0;
+    // Starts application with commandLine hidden, standard input and output on NUL; waits at
+    // most milliseconds for the process to end, and ends it when it has not.
+    virtual HiddenRun RunHiddenWithin(const std::u16string& application,
+                                      const std::u16string& commandLine,
+                                      std::uint32_t milliseconds) = 0;
+    // Opens the file as the shell does (runs a program, without parameters).
+    virtual void OpenWithShell(const std::u16string& file) = 0;
+    // Holds a lock named after the application folder (case-insensitive) until the process
+    // ends; false when another process holds it.
+    virtual bool ClaimRunLock(const std::u16string& appFolder) = 0;
+    // This program's own path, whole; empty when the system gives none.
+    virtual std::u16string ModulePath() = 0;
+    // The temporary directory, whole, with its closing backslash; empty when there is none.
+    virtual std::u16string TempPath() = 0;
+};
+
+}  // namespace app

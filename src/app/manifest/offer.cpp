@@ -1,0 +1,25 @@
+#include "app/manifest/offer.h"
+
+#include "app/manifest/package_name.h"
+#include "app/trust/trust_encoding.h"
+
+namespace app {
+
+bool CheckOffer(Offer& offer, bool manifestSigned, RunLog& log) {
+    // The name comes from the server.
+    if (!StaysInWorkFolder(offer.name)) {
+        log.Write(u"package name leaves the work folder: " + offer.name);
+        return false;
+    }
+    if (offer.sha256.empty()) {
+        if (!manifestSigned) return true;
+        log.Write(u"package refused: a signed manifest must give its sha256");
+        return false;
+    }
+    offer.digest = ReadSha256Text(offer.sha256);
+    if (offer.digest) return true;
+    log.Write(u"package refused: sha256 is not 64 hex digits");
+    return false;
+}
+
+}  // namespace app

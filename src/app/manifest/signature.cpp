@@ -1,0 +1,70 @@
+#include "app/manifest/signature.h"
+
+#include "app/log/support_copy.h"
+#include "app/trust/trust_encoding.h"
+#include "base/text.h"
+#include "net/http_downloader.h"
+#include "net/memory_sink.h"
+
+namespace app {
+namespace {
+
+// A PEM public key is under 200 bytes; a DER P-256 signature at most 72.
+constexpr std::size_t kLongestKeyFile = 64 * 1024;
+constexpr std::size_t kLongestSignature = 4 * 1024;
+
+// The whole file, or none (and why, in the log) when it cannot be read or is too long.
+std::optional<std::string> ReadSmall(Roles& roles, const std::u16string& path,
+                                     std::size_t maxBytes) {
+    std::string bytes;
+    const base::FileResult read = roles.files.ReadSmallFile(path, maxBytes, bytes);
+    if (read.Ok()) return bytes;
+    roles.log.Write(u"could not read " + path + u": " + read.Describe());
+    return std::nullopt;
+}
+
+ManifestTrust Refuse(Roles& roles, std::u16string_view reason) {
+    roles.log.Write(u"manifest refused: " + std::u16string(reason));
+    return ManifestTrust::Refused;
+}
+
+}  // namespace
+
+ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
+                                     std::string_view manifest) {
+    // Without its own folder the updater cannot tell whether a key lies beside it: taking the
+    // manifest unchecked then would let a failed system call switch the check off.
+    const std::u16string& appFolder = input.appFolder;
+    if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
+    const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
+    // Anything by that name counts: a folder there is no key, and refuses the manifest.
+    if (roles.files.KindOf(keyPath) == base::EntryKind::None) {
+        roles.log.Write(u"no update-key.pem beside the updater: the manifest is not checked");
+        return ManifestTrust::Unchecked;
+    }
+    const std::optional<std::string> pem = ReadSmall(roles, keyPath, kLongestKeyFile);
+    const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
+    if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
+
+    net::HttpDownloader downloader(roles.net, roles.clock);
+    net::DownloadOptions options;
+    options.maxLength = kLongestSignature;
+    net::MemorySink der;
+    if (!downloader.Download(input.launch.manifestUrl + u".sig", der, options)) {
+        return Refuse(roles, u"the signature did not arrive (" +
+                                 std::u16string(net::DownloadErrorName(downloader.Report().error)) +
+                                 u")");
+    }
+    KeepSupportCopy(roles, input.workFolder + u"update.xml.sig", der.Bytes());
+    const std::optional<P256Signature> signature = ReadDerSignature(der.Bytes());
+    if (!signature) return Refuse(roles, u"update.xml.sig is no DER ECDSA P-256 signature");
+    const std::optional<Sha256Digest> digest = roles.trust.Sha256(manifest);
+    if (!digest) return Refuse(roles, u"update.xml could not be hashed");
+    if (!roles.trust.VerifyP256(*key, *digest, *signature)) {
+        return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
+    }
+    roles.log.Write(u"the manifest's signature holds");
+    return ManifestTrust::Holds;
+}
+
+}  // namespace app

@@ -1,0 +1,58 @@
+#pragma once
+// How a run ends: one row a way, with the name update.log gives it and the box the user sees.
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/user/box_kinds.h"
+#include "app/user/texts.h"
+
+namespace app {
+
+enum class RunOutcome {
+    AnotherRunActive,   // a second updater for the same application: nothing logged or shown
+    ParameterError,     // empty launch string or fewer than three fields
+    Failed,             // manifest or package did not arrive or could not be used
+    UpToDate,           // the offered version is not newer
+    Declined,           // the user did not say Yes
+    Cancelled,          // the user cancelled the download
+    InstallerStarted,   // the installer package was started
+    ArchiveApplied,     // the archive is in place; the run target is started
+    ArchiveNotApplied,  // unpack or swap failed and was undone; the run target is started
+};
+
+struct OutcomeRow {
+    RunOutcome outcome;
+    std::u16string_view logName;  // after "outcome: "; empty: no line
+    bool box = false;
+    Text text = Text::UpdateFailed;
+    Text caption = Text::CaptionError;
+    BoxKind kind = BoxKind::Error;
+    bool ownedByHost = true;  // else the box has no owner at all
+};
+
+inline constexpr OutcomeRow kOutcomes[] = {
+    {RunOutcome::AnotherRunActive, u""},
+    // The launch string named no host window that could be trusted to own a box.
+    {RunOutcome::ParameterError, u"parameter error", true, Text::ParameterError, Text::CaptionError,
+     BoxKind::Error, false},
+    // A failure must not look like "nothing to do".
+    {RunOutcome::Failed, u"failed", true, Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+    {RunOutcome::UpToDate, u"up to date", true, Text::UpToDate, Text::CaptionInformation,
+     BoxKind::Information},
+    {RunOutcome::Declined, u"declined"},
+    {RunOutcome::Cancelled, u"cancelled, nothing applied"},
+    {RunOutcome::InstallerStarted, u"installer started"},
+    {RunOutcome::ArchiveApplied, u"archive applied"},
+    {RunOutcome::ArchiveNotApplied, u"archive not applied, the application is as it was", true,
+     Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+};
+
+constexpr const OutcomeRow& RowOf(RunOutcome outcome) {
+    for (const OutcomeRow& row : kOutcomes) {
+        if (row.outcome == outcome) return row;
+    }
+    return kOutcomes[0];
+}
+
+}  // namespace app

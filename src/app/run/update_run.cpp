@@ -1,0 +1,96 @@
+#include "app/run/update_run.h"
+
+#include <optional>
+
+#include "app/apply/apply_update.h"
+#include "app/apply/host.h"
+#include "app/manifest/read_manifest.h"
+#include "app/package/delete_package.h"
+#include "app/package/digest_check.h"
+#include "app/package/fetch.h"
+#include "app/run/run_input.h"
+#include "app/run/updater_version.h"
+#include "app/user/boxes.h"
+#include "app/user/question.h"
+#include "app/work_folder/cleanup.h"
+#include "app/work_folder/make.h"
+#include "base/text.h"
+
+namespace app {
+namespace {
+
+// Old work folders go and this run's is made; the log moves into it.
+std::u16string StartWorkFolder(Roles& roles) {
+    RemoveOldWorkFolders(roles);
+    const std::u16string workFolder = MakeFreshWorkFolder(roles);
+    roles.log.UseFolder(workFolder);
+    roles.log.Write(u"work folder " + workFolder);
+    return workFolder;
+}
+
+// An unpacked archive is of no further use; an installer may still be running from its file.
+void DeleteUnpackedPackage(Roles& roles, const std::u16string& packagePath) {
+    const base::FileResult removed = DeletePackage(roles.files, packagePath);
+    roles.log.Write(removed.Ok()
+                        ? u"package deleted after unpacking"
+                        : u"package not deleted: error " + base::DecimalText(removed.systemCode));
+}
+
+// From the chosen offer on: ask, fetch, check, tell the host, put the package to use.
+RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host) {
+    const std::int32_t hostWindow = input.launch.hostWindow;
+    if (!UserAgreesToUpdate(roles, hostWindow, offer)) return RunOutcome::Declined;
+
+    const std::u16string packagePath = input.workFolder + offer.name;
+    const PackageFetch fetched = FetchPackage(roles, hostWindow, offer.address, packagePath);
+    if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
+    if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
+    if (!PackageMatchesDigest(roles, offer, packagePath)) return RunOutcome::Failed;
+
+    TellHostAndWait(roles, hostWindow, host);
+    if (offer.kind == PackageKind::Installer) {
+        StartInstaller(roles, packagePath);
+        return RunOutcome::InstallerStarted;
+    }
+    if (!UnpackAndSwap(roles, input, packagePath)) return RunOutcome::ArchiveNotApplied;
+    DeleteUnpackedPackage(roles, packagePath);
+    return RunOutcome::ArchiveApplied;
+}
+
+}  // namespace
+
+RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
+    const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
+    // A second updater for the same application ends at once and shows nothing: the first one
+    // is already asking or downloading.
+    if (!roles.processes.ClaimRunLock(appFolder)) return {RunOutcome::AnotherRunActive, 0, {}};
+    roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
+                    launchString);
+    const std::optional<LaunchString> launch = ReadLaunchString(launchString);
+    if (!launch) return {RunOutcome::ParameterError, 0, {}};
+    const RunInput input{*launch, appFolder, StartWorkFolder(roles)};
+    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}};
+    // Opened now, while its window surely exists, so that the process waited for later is
+    // this one even if its id is given to another after it ended.
+    const HostLookup host = FindHost(roles, input.launch.hostWindow);
+
+    Manifest manifest = ReadManifest(input, roles);
+    if (manifest.verdict == Manifest::Verdict::UpToDate) end.outcome = RunOutcome::UpToDate;
+    if (manifest.verdict != Manifest::Verdict::Offered) return end;
+    if (!CheckOffer(manifest.offer, manifest.isSigned, roles.log)) return end;
+
+    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
+    // The user gets the application back, old or new.
+    if (end.outcome == RunOutcome::ArchiveApplied || end.outcome == RunOutcome::ArchiveNotApplied) {
+        end.startAfterwards = input.appFolder + u"\\" + manifest.offer.runTarget;
+    }
+    return end;
+}
+
+void RunAndReport(const std::u16string& launchString, Roles& roles) {
+    const RunEnd end = RunUpdate(launchString, roles);
+    ReportOutcome(roles, end.outcome, end.hostWindow);
+    if (!end.startAfterwards.empty()) roles.processes.OpenWithShell(end.startAfterwards);
+}
+
+}  // namespace app

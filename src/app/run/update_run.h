@@ -1,0 +1,25 @@
+#pragma once
+// One update run from the launch string to the started package.
+
+#include <cstdint>
+#include <string>
+
+#include "app/run/outcome.h"
+#include "app/run/roles.h"
+
+namespace app {
+
+struct RunEnd {
+    RunOutcome outcome = RunOutcome::AnotherRunActive;
+    std::int32_t hostWindow = 0;  // the owner of the outcome's box
+    // What to start once the outcome is reported: the run target after an archive.
+    std::u16string startAfterwards;
+};
+
+// Runs the update up to its outcome; shows only the question box.
+RunEnd RunUpdate(const std::u16string& launchString, Roles& roles);
+
+// RunUpdate, then its outcome's log line and box, then the run target after an archive.
+void RunAndReport(const std::u16string& launchString, Roles& roles);
+
+}  // namespace app

@@ -1,0 +1,173 @@
+#include "win/processes.h"
+
+#include <windows.h>
+
+#include "win/owned_handle.h"
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/work_folder/run_lock.h"
+#include "win/wide.h"
+#include "win/window_handle.h"
+
+namespace win {
+namespace {
+
+// Paths can be far longer than MAX_PATH; past this the system is not telling the truth.
+constexpr DWORD kLongestPath = 1u << 20;
+
+}  // namespace
+
+std::u16string WinProcesses::TempPath() {
+    // Asked again with the size the system reports until the whole path fits.
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) return {};
+        if (length < buffer.size()) return FromWide(buffer.data(), length);
+        if (length >= kLongestPath) return {};
+        buffer.assign(length + 1, L'\0');
+    }
+}
+
+std::u16string WinProcesses::ModulePath() {
+    // A full buffer means the path was cut: grow and ask again.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return FromWide(buffer.data(), length);
+        if (buffer.size() >= kLongestPath) return {};
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
+void WinProcesses::OpenWithShell(const std::u16string& file) {
+    ShellExecuteW(nullptr, L"open", Wide(file), nullptr, nullptr, SW_SHOW);
+}
+
+namespace {
+
+class WinProcessWatch final : public app::ProcessWatch {
+  public:
+    explicit WinProcessWatch(OwnedHandle process) : process(std::move(process)) {}
+
+    app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
+        switch (WaitForSingleObject(process.Get(), milliseconds)) {
+            case WAIT_OBJECT_0:
+                return app::WaitResult::Ended;
+            case WAIT_TIMEOUT:
+                return app::WaitResult::StillRunning;
+            default:
+                return app::WaitResult::Failed;
+        }
+    }
+
+  private:
+    OwnedHandle process;
+};
+
+// The NUL device for a child's standard handles, inheritable.
+OwnedHandle OpenNul(DWORD access) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    return OwnedHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                   OPEN_EXISTING, 0, nullptr));
+}
+
+}  // namespace
+
+app::HostLookup WinProcesses::OpenWindowProcess(std::int32_t window) {
+    app::HostLookup host;
+    DWORD processId = 0;
+    if (window == 0 || !GetWindowThreadProcessId(WindowOf(window), &processId) || !processId) {
+        host.error = static_cast<std::uint32_t>(GetLastError());
+        return host;
+    }
+    host.processId = processId;
+    OwnedHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process) {
+        host.error = static_cast<std::uint32_t>(GetLastError());
+        return host;
+    }
+    host.process = std::make_unique<WinProcessWatch>(std::move(process));
+    return host;
+}
+
+app::SendResult WinProcesses::SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                                 std::uint32_t milliseconds) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(WindowOf(window), message, 0, 0, SMTO_ABORTIFHUNG, milliseconds,
+                            &answer)) {
+        return {true, 0};
+    }
+    return {false, static_cast<std::uint32_t>(GetLastError())};
+}
+
+app::HiddenRun WinProcesses::RunHiddenWithin(const std::u16string& application,
+                                             const std::u16string& commandLine,
+                                             std::uint32_t milliseconds) {
+    app::HiddenRun run;
+    // Input from NUL: a question (a password) reads end of input and fails at once instead of
+    // waiting for an answer nobody can give.
+    OwnedHandle input = OpenNul(GENERIC_READ);
+    OwnedHandle output = OpenNul(GENERIC_WRITE);
+    if (!input || !output) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        return run;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = input.Get();
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION started{};
+    // CreateProcessW may write into its command line, so it gets a copy of its own.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(Wide(application), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        return run;
+    }
+    OwnedHandle process(started.hProcess);
+    OwnedHandle thread(started.hThread);
+    // The process, not its first thread: other threads may still be writing files.
+    if (WaitForSingleObject(process.Get(), milliseconds) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        // Its files are closed only once it has really gone.
+        WaitForSingleObject(process.Get(), 10'000);
+        run.state = app::HiddenRun::State::TimedOut;
+        return run;
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    run.state = app::HiddenRun::State::Ended;
+    run.exitCode = exitCode;
+    return run;
+}
+
+bool WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
+    // Folded the way the file system compares names, so that every spelling of the folder
+    // meets the same lock.
+    std::u16string folded = appFolder;
+    if (!folded.empty()) {
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, Wide(appFolder),
+                      static_cast<int>(appFolder.size()), reinterpret_cast<wchar_t*>(folded.data()),
+                      static_cast<int>(folded.size()), nullptr, nullptr, 0);
+    }
+    const std::u16string name = app::RunLockName(folded);
+    // Held, never closed: the process's end releases it.
+    const HANDLE lock = CreateMutexW(nullptr, FALSE, Wide(name));
+    return !(lock && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+}  // namespace win

@@ -1,0 +1,22 @@
+#pragma once
+// app::Processes over kernel32, user32 and shell32.
+
+#include "app/apply/processes.h"
+
+namespace win {
+
+class WinProcesses final : public app::Processes {
+  public:
+    app::HostLookup OpenWindowProcess(std::int32_t window) override;
+    app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                       std::uint32_t milliseconds) override;
+    app::HiddenRun RunHiddenWithin(const std::u16string& application,
+                                   const std::u16string& commandLine,
+                                   std::uint32_t milliseconds) override;
+    void OpenWithShell(const std::u16string& file) override;
+    bool ClaimRunLock(const std::u16string& appFolder) override;
+    std::u16string ModulePath() override;
+    std::u16string TempPath() override;
+};
+
+}  // namespace win

@@ -1,0 +1,158 @@
+#pragma once
+// One fake a role of the run, each able to fail any call, and a whole fake run that wires them
+// to the fake network. Calls the user, the host and the server would see are recorded in order,
+// one line each, beside the fake network's "GET <address>" lines.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run/roles.h"
+#include "fakes/manual_clock.h"
+#include "fakes/memory_file_system.h"
+#include "net/fake_net_api.h"
+
+namespace apptest {
+
+using net::testing::Utf8;
+using Seen = std::vector<std::string>;
+
+class FakeDesktop final : public app::Desktop {
+  public:
+    explicit FakeDesktop(Seen& seen) : seen(seen) {}
+
+    app::BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
+                                  const std::u16string& caption, app::BoxKind kind) override {
+        static constexpr const char* kKinds[] = {"error", "information", "question"};
+        seen.push_back("box " + std::to_string(owner) + " " + Utf8(text) + " " + Utf8(caption) +
+                       " " + kKinds[static_cast<int>(kind)]);
+        return answer;
+    }
+    bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
+    // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
+    // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
+    app::TransferEnd TransferWithProgress(std::int32_t owner,
+                                          const app::Transfer& transfer) override {
+        progressOwners.push_back(owner);
+        const bool interrupted = windowEnds != app::TransferEnd::Done;
+        const bool stored =
+            transfer([interrupted](std::int64_t, std::int64_t) { return !interrupted; }, true);
+        if (interrupted) return windowEnds;
+        return stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
+    }
+
+    app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};  // a box not shown: {}
+    std::int32_t goneWindow = -1;                           // a handle that names no window
+    app::TransferEnd windowEnds = app::TransferEnd::Done;
+    std::vector<std::int32_t> progressOwners;
+
+  private:
+    Seen& seen;
+};
+
+class FakeProcesses final : public app::Processes {
+  public:
+    explicit FakeProcesses(Seen& seen) : seen(seen) {}
+
+    struct HostWatch final : app::ProcessWatch {
+        explicit HostWatch(app::WaitResult result) : result(result) {}
+        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        app::WaitResult result;
+    };
+    app::HostLookup OpenWindowProcess(std::int32_t window) override {
+        app::HostLookup host;
+        if (window == 0 || hostUnknown) return host;
+        host.processId = 4242;
+        host.process = std::make_unique<HostWatch>(hostWait);
+        return host;
+    }
+    app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                       std::uint32_t) override {
+        seen.push_back("send " + std::to_string(window) + " " + std::to_string(message));
+        return {hostAnswers, hostAnswers ? 0u : 1460u};
+    }
+    app::HiddenRun RunHiddenWithin(const std::u16string& application,
+                                   const std::u16string& commandLine,
+                                   std::uint32_t milliseconds) override {
+        seen.push_back("run " + Utf8(application) + " | " + Utf8(commandLine));
+        archiverLimitMs = milliseconds;
+        if (archiverRun.state == app::HiddenRun::State::Ended && unpack) unpack();
+        return archiverRun;
+    }
+    void OpenWithShell(const std::u16string& file) override {
+        seen.push_back("open " + Utf8(file));
+    }
+    bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+    std::u16string ModulePath() override { return modulePath; }
+    std::u16string TempPath() override { return tempPath; }
+
+    bool hostUnknown = false, hostAnswers = true;
+    app::WaitResult hostWait = app::WaitResult::Ended;
+    app::HiddenRun archiverRun{};  // not started
+    std::function<void()> unpack;  // what a starting archiver writes
+    std::uint32_t archiverLimitMs = 0;
+    bool otherUpdaterRuns = false;
+    std::u16string modulePath = u"C:\\App\\updater.exe";
+    std::u16string tempPath = u"C:\\Temp\\";
+
+  private:
+    Seen& seen;
+};
+
+// Digests and verdicts are scripted: every file there and all bytes have fileDigest.
+class FakeTrust final : public app::Trust {
+  public:
+    explicit FakeTrust(base::FileSystem& files) : files(files) {}
+
+    std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
+        if (files.KindOf(path) != base::EntryKind::File) return std::nullopt;
+        return fileDigest;
+    }
+    std::optional<app::Sha256Digest> Sha256(std::string_view) override { return fileDigest; }
+    bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
+                    const app::P256Signature&) override {
+        return signatureHolds;
+    }
+
+    app::Sha256Digest fileDigest{0xab};
+    bool signatureHolds = true;
+
+  private:
+    base::FileSystem& files;
+};
+
+struct LogLines final : app::RunLog {
+    void Write(std::u16string_view line) override { lines.emplace_back(line); }
+    std::vector<std::u16string> lines;
+};
+
+// A whole run's roles, everything in memory: the temporary directory is C:\Temp, the
+// application folder C:\App, and the clock is the fake network's, which its chunks move.
+struct FakeRun {
+    FakeRun() {
+        net.requestsOnly = true;
+        files.AddFolder(processes.tempPath);
+        files.AddFolder(u"C:\\App");
+        clock.calendarSeconds = 1700000000;
+    }
+    // The work folder a run of this second makes first.
+    std::u16string WorkFolder() const {
+        const std::string seconds = std::to_string(clock.calendarSeconds);
+        return processes.tempPath + u"UpdateTemp" + std::u16string(seconds.begin(), seconds.end());
+    }
+    // The archiver ends with 0, having unpacked what unpack writes (nothing by default).
+    void ArchiverSucceeds() { processes.archiverRun.state = app::HiddenRun::State::Ended; }
+
+    net::testing::FakeNetApi net;
+    Seen& seen = net.log;
+    fakes::MemoryFileSystem files;
+    FakeDesktop desktop{seen};
+    FakeProcesses processes{seen};
+    FakeTrust trust{files};
+    fakes::ManualClock& clock = net.clock;
+    LogLines log;
+    app::Roles roles{desktop, processes, files, trust, clock, net, log};
+};
+
+}  // namespace apptest
