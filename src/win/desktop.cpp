@@ -21,13 +21,22 @@ app::BoxAnswer WinDesktop::ShowMessageBox(std::int32_t owner, const std::u16stri
     return {button, answer};
 }
 
+app::Language UserInterfaceLanguage() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? app::Language::Chinese
+                                                                     : app::Language::English;
+}
+
+app::Language WinDesktop::UserLanguage() {
+    return UserInterfaceLanguage();
+}
+
 bool WinDesktop::WindowExists(std::int32_t window) {
     return IsWindow(WindowOf(window)) != FALSE;
 }
 
-app::TransferEnd WinDesktop::TransferWithProgress(std::int32_t owner,
-                                                  const app::Transfer& transfer) {
-    return TransferWithProgressWindow(owner, transfer);
+app::TransferEnd WinDesktop::TransferWithProgress(std::int32_t owner, const app::Transfer& transfer,
+                                                  bool showWindow) {
+    return TransferWithProgressWindow(owner, transfer, showWindow);
 }
 
 }  // namespace win

@@ -1,6 +1,8 @@
 #include "win/progress_window.h"
 
 #include <windows.h>
+
+#include "win/desktop.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
 
@@ -70,7 +72,7 @@ DWORD WINAPI Work(void* parameter) {
 
 // A text of the one table, as the window calls take it.
 std::wstring WideText(app::Text id) {
-    const std::u16string_view text = app::TextOf(id);
+    const std::u16string_view text = app::TextOf(id, UserInterfaceLanguage());
     return std::wstring(text.begin(), text.end());
 }
 
@@ -202,7 +204,8 @@ void PumpMessages(HWND window) {
 
 }  // namespace
 
-app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer) {
+app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer,
+                                            bool showWindow) {
     auto shared = std::make_shared<Shared>(transfer);
     HANDLE thread = nullptr;
     if (shared->done) {
@@ -237,7 +240,7 @@ app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Trans
             WaitForSingleObject(shared->done, kCancelGraceMs);
             return app::TransferEnd::Stalled;
         }
-        switch (pacer.Next(GetTickCount64())) {
+        switch (showWindow ? pacer.Next(GetTickCount64()) : app::ProgressPacer::Step::Wait) {
             case app::ProgressPacer::Step::Show:
                 window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)),
                               shared->cancelled);

@@ -9,6 +9,7 @@
 namespace win {
 
 // See app::Desktop::TransferWithProgress.
-app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer);
+app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer,
+                                            bool showWindow);
 
 }  // namespace win

@@ -1,5 +1,6 @@
 // updater.exe: the host starts it with "<current version>#<host window>#<manifest address>".
-// It shows a progress window only while a package downloads, and always exits with 0.
+// It shows a progress window only while a package downloads. It exits with 0, or with a code
+// that tells the outcome when the launch string carries options.
 
 #include <windows.h>
 
@@ -30,10 +31,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         win::WinTrust trust(log);
         win::WinClock clock;
         app::Roles roles{desktop, processes, files, trust, clock, net, log};
-        app::RunAndReport(launchString, roles);
+        const int exitCode = app::RunAndReport(launchString, roles);
         // A cancelled download may have left its worker blocked in a read, using the objects
         // above: the process ends here, while they still exist.
-        ExitProcess(0);
+        ExitProcess(static_cast<UINT>(exitCode));
     } catch (...) {
         // Out of memory and the like: nothing sensible is left to show.
     }

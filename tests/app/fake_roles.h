@@ -29,12 +29,13 @@ class FakeDesktop final : public app::Desktop {
                        " " + kKinds[static_cast<int>(kind)]);
         return answer;
     }
+    app::Language UserLanguage() override { return language; }
     bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
     // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
     // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
-    app::TransferEnd TransferWithProgress(std::int32_t owner,
-                                          const app::Transfer& transfer) override {
-        progressOwners.push_back(owner);
+    app::TransferEnd TransferWithProgress(std::int32_t owner, const app::Transfer& transfer,
+                                          bool showWindow) override {
+        progressOwners.push_back(showWindow ? owner : kNoWindow);
         const bool interrupted = windowEnds != app::TransferEnd::Done;
         const bool stored =
             transfer([interrupted](std::int64_t, std::int64_t) { return !interrupted; }, true);
@@ -45,7 +46,9 @@ class FakeDesktop final : public app::Desktop {
     app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};  // a box not shown: {}
     std::int32_t goneWindow = -1;                           // a handle that names no window
     app::TransferEnd windowEnds = app::TransferEnd::Done;
-    std::vector<std::int32_t> progressOwners;
+    std::vector<std::int32_t> progressOwners;  // kNoWindow for a download shown in no window
+    static constexpr std::int32_t kNoWindow = -999;
+    app::Language language = app::Language::Chinese;
 
   private:
     Seen& seen;
@@ -152,6 +155,7 @@ struct FakeRun {
     FakeTrust trust{files};
     fakes::ManualClock& clock = net.clock;
     LogLines log;
+    int exitCode = -1;  // what the whole run returned
     app::Roles roles{desktop, processes, files, trust, clock, net, log};
 };
 

@@ -33,7 +33,7 @@ TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
         std::int32_t window;
         std::u16string url;
     } cases[] = {
-        {u"2.0##http://s/a#frag", 2.0, 0, u"http://s/a"},
+        {u"2.0##http://s/a", 2.0, 0, u"http://s/a"},
         {u"2.0#-5#", 2.0, -5, u""},
         {u"\"2.0#1#http://s/u.xml\" ", 0.0, 1, u"http://s/u.xml\" "},
     };

@@ -13,6 +13,7 @@ std::string Read(const std::string& manifest, double currentVersion) {
     apptest::FakeRun run;
     run.net.bodies[u"srv/update.xml"] = manifest;
     const app::RunInput input{{currentVersion, 0, u"http://srv/update.xml"},
+                              {},
                               u"C:\\App",
                               run.processes.tempPath + u"UpdateTemp1\\"};
     const app::Manifest read = app::ReadManifest(input, run.roles);

@@ -36,7 +36,7 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 // folder); then "package left" when the package is still in the work folder.
 inline std::string RunWhole(FakeRun& run,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
-    app::RunAndReport(launch, run.roles);
+    run.exitCode = app::RunAndReport(launch, run.roles);
     const std::u16string workFolder = run.WorkFolder() + u"\\";
     const std::string work = Utf8(workFolder);
     std::string seen;

@@ -18,6 +18,7 @@ struct Offer {
     std::u16string address;    // where the package is fetched from
     std::u16string sha256;     // the attribute as written; empty when there is none
     std::u16string runTarget;  // relative to the application folder, started after an archive
+    std::u16string notes;      // release notes for the question, as written; may be empty
     std::optional<Sha256Digest> digest;  // sha256 read, once the offer is checked
 };
 

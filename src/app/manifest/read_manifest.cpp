@@ -35,6 +35,7 @@ Verdict ChooseOffer(double currentVersion, markup::MarkupDoc& doc, Offer& offer,
 
     const std::int32_t type = ReadInt32Prefix(doc.GetAttribute(u"type"));
     offer.runTarget = doc.GetAttribute(u"run");
+    offer.notes = doc.GetAttribute(u"notes");
 
     // A failed search leaves the cursor at update, so the archive search below still looks at
     // the siblings after update.

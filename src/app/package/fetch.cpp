@@ -10,7 +10,7 @@
 namespace app {
 
 PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16string& address,
-                          const std::u16string& packagePath) {
+                          const std::u16string& packagePath, bool showWindow) {
     const std::int32_t owner =
         hostWindow != 0 && roles.desktop.WindowExists(hostWindow) ? hostWindow : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
@@ -25,7 +25,7 @@ PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16s
         return downloader->Download(url, *package, options);
     };
 
-    const TransferEnd end = roles.desktop.TransferWithProgress(owner, transfer);
+    const TransferEnd end = roles.desktop.TransferWithProgress(owner, transfer, showWindow);
     if (end == TransferEnd::Cancelled || end == TransferEnd::Stalled) {
         // The transfer may be blocked in a read with the file open: deleted from here, it goes
         // once that handle closes. Its report is not settled, so it is not logged.

@@ -14,8 +14,9 @@ enum class PackageFetch {
 };
 
 // Downloads address into packagePath, resuming a dropped connection, with the progress window
-// owned by the host window (none when it is gone). Logs the download or the cancel.
+// owned by the host window (none when it is gone), or no window at all when showWindow is
+// false. Logs the download or the cancel.
 PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16string& address,
-                          const std::u16string& packagePath);
+                          const std::u16string& packagePath, bool showWindow = true);
 
 }  // namespace app

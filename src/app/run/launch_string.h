@@ -1,10 +1,12 @@
 #pragma once
-// The launch string: "<current version>#<host window>#<manifest address>[#ignored...]".
+// The launch string: "<current version>#<host window>#<manifest address>[#<options>[#ignored...]]".
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/run/launch_options.h"
 
 namespace app {
 
@@ -26,6 +28,11 @@ std::u16string LaunchStringOf(const std::u16string& commandLine);
 LaunchArgs SplitLaunchString(const std::u16string& launchString);
 
 // The three fields, converted; none when the string is empty or has fewer than three fields.
+// Without an option field the numbers are read as far as they go, as hosts have always passed
+// them; with one, a version or window that is not wholly a number is refused too.
 std::optional<LaunchString> ReadLaunchString(const std::u16string& launchString);
+
+// The fourth field's options; none given when there is no fourth field.
+LaunchOptions OptionsOf(const std::u16string& launchString);
 
 }  // namespace app

@@ -19,11 +19,22 @@ enum class RunOutcome {
     InstallerStarted,   // the installer package was started
     ArchiveApplied,     // the archive is in place; the run target is started
     ArchiveNotApplied,  // unpack or swap failed and was undone; the run target is started
+    OnOffer,            // a check only: a newer version is on offer, nothing fetched
 };
+
+// Exit codes scripts read; the README has this table.
+inline constexpr int kExitDone = 0;  // up to date, updated, or installer started
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitBadLaunchString = 2;
+inline constexpr int kExitAnotherRun = 3;
+inline constexpr int kExitOnOffer = 4;
+inline constexpr int kExitNotTaken = 5;  // cancelled or declined
 
 struct OutcomeRow {
     RunOutcome outcome;
     std::u16string_view logName;  // after "outcome: "; empty: no line
+    // The exit code when the launch string has an option field; without one it is always 0.
+    int exitCode = kExitDone;
     bool box = false;
     Text text = Text::UpdateFailed;
     Text caption = Text::CaptionError;
@@ -32,20 +43,22 @@ struct OutcomeRow {
 };
 
 inline constexpr OutcomeRow kOutcomes[] = {
-    {RunOutcome::AnotherRunActive, u""},
+    {RunOutcome::AnotherRunActive, u"", kExitAnotherRun},
     // The launch string named no host window that could be trusted to own a box.
-    {RunOutcome::ParameterError, u"parameter error", true, Text::ParameterError, Text::CaptionError,
-     BoxKind::Error, false},
+    {RunOutcome::ParameterError, u"parameter error", kExitBadLaunchString, true,
+     Text::ParameterError, Text::CaptionError, BoxKind::Error, false},
     // A failure must not look like "nothing to do".
-    {RunOutcome::Failed, u"failed", true, Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
-    {RunOutcome::UpToDate, u"up to date", true, Text::UpToDate, Text::CaptionInformation,
+    {RunOutcome::Failed, u"failed", kExitFailed, true, Text::UpdateFailed, Text::CaptionError,
+     BoxKind::Error},
+    {RunOutcome::UpToDate, u"up to date", kExitDone, true, Text::UpToDate, Text::CaptionInformation,
      BoxKind::Information},
-    {RunOutcome::Declined, u"declined"},
-    {RunOutcome::Cancelled, u"cancelled, nothing applied"},
+    {RunOutcome::Declined, u"declined", kExitNotTaken},
+    {RunOutcome::Cancelled, u"cancelled, nothing applied", kExitNotTaken},
     {RunOutcome::InstallerStarted, u"installer started"},
     {RunOutcome::ArchiveApplied, u"archive applied"},
-    {RunOutcome::ArchiveNotApplied, u"archive not applied, the application is as it was", true,
-     Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+    {RunOutcome::ArchiveNotApplied, u"archive not applied, the application is as it was",
+     kExitFailed, true, Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+    {RunOutcome::OnOffer, u"update on offer", kExitOnOffer},
 };
 
 constexpr const OutcomeRow& RowOf(RunOutcome outcome) {

@@ -9,6 +9,7 @@ namespace app {
 
 struct RunInput {
     LaunchString launch;
+    LaunchOptions options;
     // The updater's own folder, without a closing backslash; empty when the system gives none.
     std::u16string appFolder;
     // The run's own folder under the temporary directory, with its closing backslash.

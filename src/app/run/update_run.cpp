@@ -39,10 +39,12 @@ void DeleteUnpackedPackage(Roles& roles, const std::u16string& packagePath) {
 // From the chosen offer on: ask, fetch, check, tell the host, put the package to use.
 RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host) {
     const std::int32_t hostWindow = input.launch.hostWindow;
-    if (!UserAgreesToUpdate(roles, hostWindow, offer)) return RunOutcome::Declined;
+    const bool silent = input.options.silent;
+    if (!UserAgreesToUpdate(roles, hostWindow, offer, silent)) return RunOutcome::Declined;
 
     const std::u16string packagePath = input.workFolder + offer.name;
-    const PackageFetch fetched = FetchPackage(roles, hostWindow, offer.address, packagePath);
+    const PackageFetch fetched =
+        FetchPackage(roles, hostWindow, offer.address, packagePath, !silent);
     if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
     if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
     if (!PackageMatchesDigest(roles, offer, packagePath)) return RunOutcome::Failed;
@@ -60,16 +62,22 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
 }  // namespace
 
 RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
+    const LaunchOptions options = OptionsOf(launchString);
     const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
     // A second updater for the same application ends at once and shows nothing: the first one
     // is already asking or downloading.
-    if (!roles.processes.ClaimRunLock(appFolder)) return {RunOutcome::AnotherRunActive, 0, {}};
+    if (!roles.processes.ClaimRunLock(appFolder)) {
+        return {RunOutcome::AnotherRunActive, 0, {}, options};
+    }
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
                     launchString);
+    for (const std::u16string& word : options.unknown) {
+        roles.log.Write(u"unknown option ignored: " + word);
+    }
     const std::optional<LaunchString> launch = ReadLaunchString(launchString);
-    if (!launch) return {RunOutcome::ParameterError, 0, {}};
-    const RunInput input{*launch, appFolder, StartWorkFolder(roles)};
-    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}};
+    if (!launch) return {RunOutcome::ParameterError, 0, {}, options};
+    const RunInput input{*launch, options, appFolder, StartWorkFolder(roles)};
+    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}, options};
     // Opened now, while its window surely exists, so that the process waited for later is
     // this one even if its id is given to another after it ended.
     const HostLookup host = FindHost(roles, input.launch.hostWindow);
@@ -78,6 +86,10 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     if (manifest.verdict == Manifest::Verdict::UpToDate) end.outcome = RunOutcome::UpToDate;
     if (manifest.verdict != Manifest::Verdict::Offered) return end;
     if (!CheckOffer(manifest.offer, manifest.isSigned, roles.log)) return end;
+    if (options.check) {
+        end.outcome = RunOutcome::OnOffer;
+        return end;
+    }
 
     end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
     // The user gets the application back, old or new.
@@ -87,10 +99,15 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     return end;
 }
 
-void RunAndReport(const std::u16string& launchString, Roles& roles) {
+int ExitCodeOf(const RunEnd& end) {
+    return end.options.given ? RowOf(end.outcome).exitCode : kExitDone;
+}
+
+int RunAndReport(const std::u16string& launchString, Roles& roles) {
     const RunEnd end = RunUpdate(launchString, roles);
-    ReportOutcome(roles, end.outcome, end.hostWindow);
+    ReportOutcome(roles, end.outcome, end.hostWindow, end.options);
     if (!end.startAfterwards.empty()) roles.processes.OpenWithShell(end.startAfterwards);
+    return ExitCodeOf(end);
 }
 
 }  // namespace app

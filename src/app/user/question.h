@@ -6,8 +6,9 @@
 
 namespace app {
 
-// Asks with a Yes/No box and logs the answer. Only Yes is consent: a box that could not be
-// shown, even without owner, asked nobody.
-bool UserAgreesToUpdate(Roles& roles, std::int32_t hostWindow, const Offer& offer);
+// Asks with a Yes/No box, the offer's release notes under the question, and logs the answer.
+// Only Yes is consent: a box that could not be shown, even without owner, asked nobody. A
+// silent run asks nobody: the host's call is the consent.
+bool UserAgreesToUpdate(Roles& roles, std::int32_t hostWindow, const Offer& offer, bool silent);
 
 }  // namespace app

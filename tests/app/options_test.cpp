@@ -1,0 +1,115 @@
+// Unattended and scripted runs: the launch string's option field, the exit code of every
+// outcome, release notes under the question, and the user's language.
+
+#include <gtest/gtest.h>
+
+#include "app/run/launch_string.h"
+#include "app/user/notes.h"
+#include "whole_run.h"
+
+namespace {
+
+using apptest::kAsk;
+using apptest::Utf8;
+
+TEST(LaunchOptions, WordsAndNumbersOfAnOptionField) {
+    const struct {
+        std::u16string launch;
+        bool given, silent, check, read;
+        std::vector<std::u16string> unknown = {};
+    } cases[] = {
+        {u"2.2#920#http://s/u.xml", false, false, false, true},
+        {u"2.2#920#http://s/u.xml#", true, false, false, true},
+        {u"2.2#920#http://s/u.xml# Silent ,,x#check", true, true, false, true, {u"x"}},
+        {u"2.2#920#http://s/u.xml#silent,CHECK", true, false, true, true},
+        // With an option field the numbers must be whole numbers; without one they never were.
+        {u"2.2x#920#http://s/u.xml#silent", true, true, false, false},
+        {u"2.2#0x10#http://s/u.xml#", true, false, false, false},
+        {u"2.2#-5#http://s/u.xml#", true, false, false, true},
+        {u"2.2x#0x10#http://s/u.xml", false, false, false, true},
+    };
+    for (const auto& c : cases) {
+        const app::LaunchOptions options = app::OptionsOf(c.launch);
+        EXPECT_EQ(options.given, c.given) << Utf8(c.launch);
+        EXPECT_EQ(options.silent, c.silent) << Utf8(c.launch);
+        EXPECT_EQ(options.check, c.check) << Utf8(c.launch);
+        EXPECT_EQ(options.unknown, c.unknown) << Utf8(c.launch);
+        EXPECT_EQ(app::ReadLaunchString(c.launch).has_value(), c.read) << Utf8(c.launch);
+    }
+}
+
+TEST(ExitCodes, TellTheOutcomeOnlyWithAnOptionField) {
+    const std::u16string address = u"#920#http://srv/update.xml";
+    const struct {
+        const char* what;
+        std::u16string launch;
+        std::string manifest = apptest::Offer("app.7z");
+        bool declines = false, otherUpdater = false, archiverFails = false;
+        int exitCode;
+        std::string seen;
+    } cases[] = {
+        {"plain run", u"2.2" + address, apptest::Offer("app.7z"), true, false, false, 0,
+         "GET srv/update.xml; " + kAsk},
+        {"declined", u"2.2" + address + u"#", apptest::Offer("app.7z"), true, false, false, 5,
+         "GET srv/update.xml; " + kAsk},
+        {"updated silently", u"2.2" + address + u"#silent", apptest::Offer("app.7z"), false,
+         false, false, 0, "GET srv/update.xml; GET srv/app.7z; told; unpack; open C:\\App\\App.exe"},
+        {"failed silently", u"2.2" + address + u"#silent", apptest::Offer("app.7z"), false, false,
+         true, 1, "GET srv/update.xml; GET srv/app.7z; told; unpack; open C:\\App\\App.exe; "
+                  "package left"},
+        {"on offer", u"2.2" + address + u"#check", apptest::Offer("app.7z"), false, false, false,
+         4, "GET srv/update.xml"},
+        {"up to date", u"2.4" + address + u"#check,silent", apptest::Offer("app.7z"), false,
+         false, false, 0, "GET srv/update.xml"},
+        {"refused manifest", u"2.2" + address + u"#check", "<config>", false, false, false, 1,
+         "GET srv/update.xml"},
+        {"bad number", u"2.2x" + address + u"#silent", "", false, false, false, 2, ""},
+        {"another updater", u"2.2" + address + u"#silent", "", false, true, false, 3, ""},
+    };
+    for (const auto& c : cases) {
+        apptest::FakeRun run;
+        run.processes.archiverRun = {app::HiddenRun::State::Ended, c.archiverFails ? 2u : 0u, 0};
+        if (c.declines) run.desktop.answer = {app::BoxAnswer::Button::NotYes, 7};
+        run.processes.otherUpdaterRuns = c.otherUpdater;
+        run.net.bodies[u"srv/update.xml"] = c.manifest;
+        run.net.bodies[u"srv/app.7z"] = "package bytes";
+        EXPECT_EQ(apptest::RunWhole(run, c.launch), c.seen) << c.what;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what;
+        // A silent download has no window.
+        if (c.launch.ends_with(u"#silent") && c.seen.find("app.7z") != std::string::npos) {
+            EXPECT_EQ(run.desktop.progressOwners,
+                      std::vector<std::int32_t>{apptest::FakeDesktop::kNoWindow})
+                << c.what;
+        }
+    }
+}
+
+TEST(ReleaseNotes, FollowTheQuestionCleanedAndCut) {
+    EXPECT_EQ(app::QuestionWithNotes(u"Q?", u""), u"Q?");
+    EXPECT_EQ(app::QuestionWithNotes(u"Q?", u"\x01\r\n\t"), u"Q?\n\n\n");
+    EXPECT_EQ(app::CleanNotes(u"a\r\nb\u0085\u202Ec"), u"a\nb\u202Ec");
+    EXPECT_EQ(app::CleanNotes(std::u16string(1500, u'x')).size(), app::kLongestNotes);
+    // A pair of surrogates is never cut in half.
+    const std::u16string pairs = std::u16string(999, u'x') + u"\U0001F600";
+    EXPECT_EQ(app::CleanNotes(pairs), std::u16string(999, u'x'));
+
+    apptest::FakeRun run;
+    run.desktop.answer = {app::BoxAnswer::Button::NotYes, 7};
+    run.net.bodies[u"srv/update.xml"] =
+        "<config><update version=\"2.4\" notes=\"Faster.&#10;Safer.\"/>"
+        "<UpdateExe><item name=\"a.7z\" url=\"http://srv/a.7z\"/></UpdateExe></config>";
+    apptest::RunWhole(run);
+    const std::string question = Utf8(std::u16string(app::TextOf(app::Text::NewerVersion)));
+    EXPECT_NE(run.seen.back().find(question + "\n\nFaster.\nSafer. "), std::string::npos);
+}
+
+TEST(UserLanguage, ChoosesTheColumnOfEveryBox) {
+    apptest::FakeRun run;
+    run.desktop.language = app::Language::English;
+    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
+    apptest::RunWhole(run, u"2.4#920#http://srv/update.xml");
+    EXPECT_EQ(run.seen.back(),
+              "box 920 You already have the latest version. Information information");
+}
+
+}  // namespace
