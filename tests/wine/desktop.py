@@ -40,30 +40,13 @@ def desktop_failed(stderr_text):
     return any(line in stderr_text for line in DESKTOP_FAILURES)
 
 _MSGBOX_LINE = re.compile(r'MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
+_ESCAPE = re.compile(r'\\([nrt\\"]|[0-9a-fA-F]{4})')
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"'}
 
 
 def decode_wine_string(escaped):
     """Decodes the body of a Wine debug string: \\n, \\r, \\t, \\\\, \\" and \\xxxx code units."""
-    out = []
-    i = 0
-    while i < len(escaped):
-        c = escaped[i]
-        if c != "\\" or i + 1 >= len(escaped):
-            out.append(c)
-            i += 1
-            continue
-        nxt = escaped[i + 1]
-        if nxt in _ESCAPES:
-            out.append(_ESCAPES[nxt])
-            i += 2
-        elif re.fullmatch(r"[0-9a-fA-F]{4}", escaped[i + 1:i + 5]):
-            out.append(chr(int(escaped[i + 1:i + 5], 16)))
-            i += 5
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
+    return _ESCAPE.sub(lambda m: _ESCAPES.get(m.group(1)) or chr(int(m.group(1), 16)), escaped)
 
 
 def box_texts(stderr_text):
@@ -85,6 +68,7 @@ class RunResult:
     # (X class, window name) of every visible window of a watched class seen during the run
     watched_windows: set = field(default_factory=set)
     timed_out: bool = False
+    seconds: float = 0.0
 
 
 def _free_display():
@@ -197,6 +181,11 @@ class BoxAnswerer:
     def stderr(self):
         return "".join(self._reader.lines)
 
+    @property
+    def reading(self):
+        """Some program of the traced tree still holds the stream."""
+        return self._reader.is_alive()
+
     def poll(self):
         for cls in self.watch_classes:
             for window in self.display.visible_windows(cls):
@@ -247,7 +236,8 @@ class BoxAnswerer:
 
 def run_answering(display, argv, env, answer, box_class="updater.exe", watch_classes=(),
                   timeout=60, ignore_captions=(), during=None):
-    """Runs argv (a Wine command) on the display and answers each box of box_class.
+    """Runs argv (a Wine command) on the display and answers each box of box_class until
+    every program it started has ended (they all hold its stderr).
 
     env must hold WINEDEBUG with +msgbox. Windows whose caption is in ignore_captions are not
     boxes; during(display), when given, is called after each round. Returns a RunResult with
@@ -258,10 +248,10 @@ def run_answering(display, argv, env, answer, box_class="updater.exe", watch_cla
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     answerer = BoxAnswerer(display, process.stderr, answer, box_class, watch_classes,
                            ignore_captions)
-    deadline = time.monotonic() + timeout
+    started = time.monotonic()
     timed_out = False
-    while process.poll() is None:
-        if time.monotonic() > deadline:
+    while process.poll() is None or answerer.reading:
+        if time.monotonic() > started + timeout:
             timed_out = True
             process.kill()
             break
@@ -273,7 +263,7 @@ def run_answering(display, argv, env, answer, box_class="updater.exe", watch_cla
     answerer.poll()
     answerer.finish()
     return RunResult(process.returncode, answerer.boxes, answerer.stderr,
-                     answerer.watched_windows, timed_out)
+                     answerer.watched_windows, timed_out, time.monotonic() - started)
 
 
 def keep_wine_on_display(prefix, display):
@@ -284,8 +274,4 @@ def keep_wine_on_display(prefix, display):
     The services' output is detached so that they never hold a test's stderr pipe open.
     """
     prefix.wineserver_kill()
-    env = prefix.env(display=display.display)
-    subprocess.run(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=60)
-    subprocess.run(["wine", "wineboot"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    prefix.keep_alive(display.display)

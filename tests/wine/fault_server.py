@@ -28,7 +28,6 @@ Routes for interrupted transfers (those that answer a body honour "Range: bytes=
                               hangs up (at most 10 minutes)
   /trickle?size=N&every=S     the head, then one byte every S seconds (default 25)
 
-FaultHttpServer.drops_served(key) tells how many requests for a key were cut.
 FaultHttpServer.bodies[key] = bytes makes /throttle and /drop with that key answer those bytes
 (size must then be their length), so that a real package can be cut and resumed.
 
@@ -245,10 +244,6 @@ class FaultHttpServer(socketserver.ThreadingTCPServer):
         self.lock = threading.Lock()
         self.drops = {}
         self.bodies = {}
-
-    def drops_served(self, key):
-        with self.lock:
-            return self.drops.get(key, 0)
 
 
 def start_in_thread(port):

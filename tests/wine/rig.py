@@ -22,9 +22,11 @@ API
       .windows_path(linux_path) -> str
                           the Z:\\... form of a Linux path.
       .wineserver_kill()  ends the prefix's wineserver and everything it runs.
-      .keep_alive()       starts a persistent wineserver and Wine's background services with
-                          their output detached, so each later .run() starts in a fraction of
-                          a second; end it with .wineserver_kill().
+      .keep_alive(display=None)
+                          starts a persistent wineserver and Wine's background services (on
+                          the display, when given) with their output detached, so each later
+                          .run() starts in a fraction of a second; end it with
+                          .wineserver_kill().
 
   Nginx(root, workdir)
       Context manager: nginx serving the folder `root` on a free loopback port, with its
@@ -138,12 +140,13 @@ class WinePrefix:
     def windows_path(linux_path):
         return "Z:" + str(pathlib.Path(linux_path).resolve()).replace("/", "\\")
 
-    def keep_alive(self):
-        env = self.env()
-        subprocess.run(["wineserver", "-p"], env=env, check=True, timeout=60)
+    def keep_alive(self, display=None):
+        env = self.env(display)
         # The services a first program starts would inherit and hold its output pipes.
-        subprocess.run(["wine", "wineboot"], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        quiet = dict(env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-p"], check=True, timeout=60, **quiet)
+        subprocess.run(["wine", "wineboot"], timeout=120, **quiet)
 
     def wineserver_kill(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True, timeout=60)

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """download.exe under Wine against nginx and the fault server.
 
-python3 test_download.py --bin BUILD/bin --prefix BUILD/wine-prefix-download --work DIR [unittest args]
+  test_download.py --bin <build>/bin --work <scratch folder> [unittest args]
+
+The Wine prefix is kept in the scratch folder for the next run.
 """
 
 import argparse
@@ -33,9 +35,10 @@ WRITE_FAILED = "写入文件失败"
 def setUpModule():
     global PREFIX, NGINX, FAULTS
     work = OPTIONS.work
-    shutil.rmtree(work, ignore_errors=True)
+    for stale in ("www", "out"):
+        shutil.rmtree(work / stale, ignore_errors=True)
     (work / "www" / "sub").mkdir(parents=True)
-    PREFIX = rig.WinePrefix(OPTIONS.prefix)
+    PREFIX = rig.WinePrefix(work / "prefix")
     PREFIX.ensure()
     PREFIX.keep_alive()
     NGINX = rig.Nginx(work / "www", work / "nginx").__enter__()
@@ -70,13 +73,34 @@ class DownloadCase(unittest.TestCase):
         self.assertEqual(list(self.out.iterdir()), [])
 
 
-class FromNginx(DownloadCase):
-    def test_file_arrives_byte_for_byte_into_new_folders(self):
+class Arrivals(DownloadCase):
+    def test_answers_arrive_byte_for_byte_over_what_was_there(self):
         body = os.urandom(3 * 1024 * 1024 + 17)
         (OPTIONS.work / "www" / "sub" / "pkg.bin").write_bytes(body)
-        target = self.out / "a" / "b" / "c" / "pkg.bin"
-        self.assertEqual(self.download(NGINX.url("sub/pkg.bin"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), body)
+        (OPTIONS.work / "www" / "small.txt").write_bytes(b"new")
+        cases = (  # address, target, bytes there before, bytes after
+            (NGINX.url("sub/pkg.bin"), "a/b/c/pkg.bin", None, body),  # into new folders
+            (NGINX.url("small.txt"), "small.txt", b"old and longer", b"new"),
+            (FAULTS.url("ok?size=5000&tag=headers"), "f.bin", None, rig.pattern(5000)),
+            (FAULTS.url("status/200?reason=Not%20404&body=ok"), "f.bin", None, b"ok"),
+            (FAULTS.url("bighead?pad=12000&size=777"), "f.bin", None, rig.pattern(777)),
+            (FAULTS.url("empty"), "f.bin", b"previous", b""),
+            (FAULTS.url("slow?size=6000&chunk=500&delay=0.1"), "f.bin", None, rig.pattern(6000)),
+        )
+        for address, rel, before, after in cases:
+            with self.subTest(address=address):
+                target = self.out / rel
+                target.unlink(missing_ok=True)
+                if before is not None:
+                    target.write_bytes(before)
+                self.assertEqual(self.download(address, target), (0, ""))
+                self.assertEqual(target.read_bytes(), after)
+        head = next(r for r in FAULTS.requests if "tag=headers" in r.line)
+        self.assertEqual(head.line, "GET /ok?size=5000&tag=headers HTTP/1.1")
+        self.assertEqual(head.headers["user-agent"], "Http-connect")
+        self.assertEqual(head.headers["referer"], f"127.0.0.1:{FAULTS.port}")
+        self.assertEqual(head.headers["content-type"], "application/x-www-form-urlencoded")
+        self.assertEqual(head.headers["accept"], "*/*")
 
     @unittest.skipUnless(os.environ.get("UPDATER_LONG_TESTS"), "about 25 s; UPDATER_LONG_TESTS=1")
     def test_body_beyond_2_gib_is_counted_whole(self):
@@ -88,77 +112,34 @@ class FromNginx(DownloadCase):
         finally:
             huge.unlink()
 
-    def test_existing_file_is_truncated(self):
-        (OPTIONS.work / "www" / "small.txt").write_bytes(b"new")
-        target = self.out / "small.txt"
-        target.write_bytes(b"old and longer")
-        self.assertEqual(self.download(NGINX.url("small.txt"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), b"new")
 
-    def test_path_prefix_that_is_a_file_fails_to_open(self):
+class Refusals(DownloadCase):
+    def test_refused_answers_make_no_folder_or_file(self):
+        cases = [(FAULTS.url(f"status/{status}?body=page"), reason)
+                 for status, reason in (("500", SERVER_ERROR), ("403", SERVER_ERROR),
+                                        ("404", NOT_FOUND))]
+        cases += [(FAULTS.url(path), HEAD_QUERY_FAILED)  # no usable length
+                  for path in ("chunked?size=5000", "length/-5?body=abc", "length/abc?body=abc")]
+        cases.append((f"http://127.0.0.1:{FAULTS.port + 65536}/ok", CANNOT_CONNECT))
+        for address, reason in cases:
+            with self.subTest(address=address):
+                self.assertFails(address, reason)
+
+    def test_files_that_cannot_be_written(self):
         (OPTIONS.work / "www" / "small.txt").write_bytes(b"new")
         (self.out / "file").write_bytes(b"x")
-        code, reason = self.download(NGINX.url("small.txt"), self.out / "file" / "f.bin")
-        self.assertEqual((code, reason), (1, CANNOT_CREATE))
+        self.assertEqual(self.download(NGINX.url("small.txt"), self.out / "file" / "f.bin"),
+                         (1, CANNOT_CREATE))
         self.assertEqual((self.out / "file").read_bytes(), b"x")
-
-
-class FromFaultServer(DownloadCase):
-    def test_request_carries_agent_referer_with_port_and_headers(self):
-        target = self.out / "f.bin"
-        self.assertEqual(self.download(FAULTS.url("ok?size=5000&tag=headers"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), rig.pattern(5000))
-        head = next(r for r in FAULTS.requests if "tag=headers" in r.line)
-        self.assertEqual(head.line, "GET /ok?size=5000&tag=headers HTTP/1.1")
-        self.assertEqual(head.headers["user-agent"], "Http-connect")
-        self.assertEqual(head.headers["referer"], f"127.0.0.1:{FAULTS.port}")
-        self.assertEqual(head.headers["content-type"], "application/x-www-form-urlencoded")
-        self.assertEqual(head.headers["accept"], "*/*")
-
-    def test_only_2xx_statuses_are_stored(self):
-        for status, reason in (("500", SERVER_ERROR), ("403", SERVER_ERROR), ("404", NOT_FOUND)):
-            with self.subTest(status=status):
-                self.assertFails(FAULTS.url(f"status/{status}?body=page"), reason)
-        target = self.out / "f.bin"
-        self.assertEqual(self.download(FAULTS.url("status/200?reason=Not%20404&body=ok"), target),
-                         (0, ""))
-        self.assertEqual(target.read_bytes(), b"ok")
-
-    def test_answers_without_a_usable_length_fail(self):
-        for path in ("chunked?size=5000", "length/-5?body=abc", "length/abc?body=abc"):
-            with self.subTest(path=path):
-                self.assertFails(FAULTS.url(path), HEAD_QUERY_FAILED)
+        if os.path.exists("/dev/full"):
+            self.assertEqual(self.download(FAULTS.url("ok?size=100000"), r"Z:\dev\full"),
+                             (1, WRITE_FAILED))
 
     def test_body_cut_short_keeps_what_arrived(self):
         target = self.out / "f.bin"
         code, reason = self.download(FAULTS.url("short?size=100000&send=30000"), target)
         self.assertEqual((code, reason), (1, CUT_SHORT))
         self.assertEqual(target.read_bytes(), rig.pattern(30000))
-
-    def test_head_longer_than_4096_bytes_is_read(self):
-        target = self.out / "f.bin"
-        self.assertEqual(self.download(FAULTS.url("bighead?pad=12000&size=777"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), rig.pattern(777))
-
-    def test_empty_body_gives_empty_file(self):
-        target = self.out / "f.bin"
-        target.write_bytes(b"previous")
-        self.assertEqual(self.download(FAULTS.url("empty"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), b"")
-
-    def test_slow_trickle_arrives_whole(self):
-        target = self.out / "f.bin"
-        self.assertEqual(
-            self.download(FAULTS.url("slow?size=6000&chunk=500&delay=0.1"), target), (0, ""))
-        self.assertEqual(target.read_bytes(), rig.pattern(6000))
-
-    def test_port_out_of_range_fails_at_connect(self):
-        self.assertFails(f"http://127.0.0.1:{FAULTS.port + 65536}/ok", CANNOT_CONNECT)
-
-    @unittest.skipUnless(os.path.exists("/dev/full"), "no /dev/full")
-    def test_full_disk_fails(self):
-        self.assertEqual(self.download(FAULTS.url("ok?size=100000"), r"Z:\dev\full"),
-                         (1, WRITE_FAILED))
 
 
 class InterruptedLine(DownloadCase):
@@ -216,8 +197,8 @@ def main():
     global OPTIONS
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", type=pathlib.Path, required=True)
-    parser.add_argument("--prefix", type=pathlib.Path, required=True)
     parser.add_argument("--work", type=pathlib.Path, required=True)
+    parser.add_argument("--seven-zip", help="unused: download.exe unpacks nothing")
     OPTIONS, rest = parser.parse_known_args()
     OPTIONS.work = OPTIONS.work.resolve()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

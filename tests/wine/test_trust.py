@@ -29,7 +29,13 @@ import rig  # noqa: E402
 import test_updater as e2e  # noqa: E402
 from test_updater import FAILED, QUESTION, manifest  # noqa: E402
 
-CA_IN_STORE = pathlib.Path("/usr/local/share/ca-certificates/updater-trust-test.crt")
+CA_STORE = pathlib.Path("/usr/local/share/ca-certificates")
+
+
+def ca_in_store(work):
+    """The test CA's file in the trust store, named after the work folder: runs from other
+    build folders add and remove their own CA at the same time."""
+    return CA_STORE / f"updater-trust-test-{hashlib.sha256(bytes(work)).hexdigest()[:12]}.crt"
 SIGN = ROOT / "scripts" / "sign-update.sh"
 ENV = e2e.ENV
 
@@ -92,7 +98,7 @@ def setUpModule():
     mark = work / "prefix-ca.crt"
     if not mark.is_file() or mark.read_bytes() != ca:
         shutil.rmtree(prefix.path, ignore_errors=True)
-    shutil.copy(certificates / "ca.crt", CA_IN_STORE)
+    shutil.copy(certificates / "ca.crt", ca_in_store(work))
     subprocess.run(["update-ca-certificates"], check=True, capture_output=True)
     ENV["ca_added"] = True
     prefix.ensure()
@@ -119,21 +125,11 @@ def setUpModule():
 def tearDownModule():
     e2e.tearDownModule(("fault", "untrusted", "nginx"))
     if ENV.get("ca_added"):
-        CA_IN_STORE.unlink(missing_ok=True)
+        ca_in_store(ENV["work"]).unlink(missing_ok=True)
         subprocess.run(["update-ca-certificates", "--fresh"], check=True, capture_output=True)
 
 
-def snapshot(folder):
-    """Every file of the folder and its bytes, but the test host's own log."""
-    return {str(p.relative_to(folder)): p.read_bytes() for p in sorted(folder.rglob("*"))
-            if p.is_file() and p.name != "host.log"}
-
-
 class TrustCase(e2e.UpdaterCase):
-    def setUp(self):
-        super().setUp()
-        self.use_slow_archiver()
-
     def use_key(self, name="good"):
         shutil.copy(ENV["work"] / "keys" / name / "update-key.pem", self.app / "update-key.pem")
 
@@ -141,118 +137,122 @@ class TrustCase(e2e.UpdaterCase):
         subprocess.run([SIGN, "sign", self.web / rel,
                         ENV["work"] / "keys" / key / "update-private-key.pem"],
                        check=True, capture_output=True)
-        return self.web / (rel + ".sig")
-
-    def package(self, marker):
-        """A package on the fault server whose request the test can look for, and its digest."""
-        return (ENV["fault"].url(f"ok?size=64&case={marker}"),
-                hashlib.sha256(rig.pattern(64)).hexdigest())
-
-    def fetched(self, marker):
-        return any(f"case={marker}" in r.target for r in ENV["fault"].requests)
-
-    def assertRefused(self, run, boxes=(FAILED,)):
-        """Runs the host; the run shows these boxes and leaves the application folder alone."""
-        before = snapshot(self.app)
-        result = run()
-        self.assertBoxes(result, list(boxes))
-        self.assertEqual(result.notices, [])
-        self.assertEqual(snapshot(self.app), before)
-        return result
 
 
 def with_digest(text, name, sha256):
     return text.replace(f'<item name="{name}"', f'<item sha256="{sha256}" name="{name}"')
 
 
-class HttpsTest(TrustCase):
-    def test_signed_update_over_https_follows_an_https_redirect(self):
-        self.use_real_archiver()
-        self.use_key()
-        package = self.serve_archive("app.7z", self.new_app_files())
-        digest = hashlib.sha256((self.web / "app.7z").read_bytes()).hexdigest()
-        redirected = package.replace(f":{ENV['nginx'].port}/", f":{ENV['nginx'].port}/again/")
-        url = self.serve("update.xml", with_digest(
-            manifest("2.0", package=("app.7z", redirected)), "app.7z", digest.upper()))
-        self.sign("update.xml")
-        result = self.run_host("1.0", url)
-
-        self.assertBoxes(result, [QUESTION])
-        self.assertEqual(len(result.notices), 1)
-        self.assertIn("data=version 2.0", self.wait_for(self.app / "App.exe.ran"))
-        self.assertEqual((result.work / "update.xml.sig").read_bytes(),
-                         (self.web / "update.xml.sig").read_bytes())
-
-    def test_untrusted_certificate_and_redirect_to_http_are_refused(self):
-        package, _ = self.package("https")
-        self.serve("update.xml", manifest("2.0", package=("app.7z", package)))
-        cases = {
-            "untrusted": ENV["untrusted"].url(f"{self.name}/update.xml"),
-            "to http": ENV["nginx"].url(f"to-http/{self.name}/update.xml?port={ENV['fault'].port}"),
-        }
-        for what, url in cases.items():
-            with self.subTest(what):
-                self.assertRefused(lambda: self.run_host("1.0", url))
-        self.assertFalse(any(self.name in r.target for r in ENV["fault"].requests))
-        self.assertFalse(self.fetched("https"))
+def package(case, marker, size=64):
+    """A package on the fault server whose request a check can look for, and its digest."""
+    case.marker = marker
+    return (ENV["fault"].url(f"ok?size={size}&case={marker}"),
+            hashlib.sha256(rig.pattern(size)).hexdigest())
 
 
-class SignedManifestTest(TrustCase):
-    def test_bad_signatures_stop_the_run_before_any_package(self):
-        package, digest = self.package("signed")
-        text = with_digest(manifest("2.0", package=("app.7z", package)), "app.7z", digest)
-
-        def flip(rel, at):
-            data = bytearray((self.web / rel).read_bytes())
-            data[at] ^= 0x01
-            (self.web / rel).write_bytes(bytes(data))
-
-        # What each case does to update.xml and its signature after signing.
-        cases = {
-            "missing signature": lambda: (self.web / "update.xml.sig").unlink(),
-            "flipped byte in manifest": lambda: flip("update.xml", text.index("App.exe")),
-            "flipped byte in signature": lambda: flip("update.xml.sig", -1),
-            "wrong key": lambda: self.sign("update.xml", key="other"),
-        }
-        self.use_key()
-        for what, spoil in cases.items():
-            with self.subTest(what):
-                url = self.serve("update.xml", text)
-                self.sign("update.xml")
-                spoil()
-                self.assertRefused(lambda: self.run_host("1.0", url))
-        self.assertFalse(self.fetched("signed"))
+def fetched(case):
+    return any(f"case={case.marker}" in r.target for r in ENV["fault"].requests)
 
 
-class PackageDigestTest(TrustCase):
-    def test_wrong_digest_deletes_the_package_and_malformed_fetches_none(self):
-        package, digest = self.package("digest")
-        for what, value, boxes in (("wrong", digest[::-1], (QUESTION, FAILED)),
-                                   ("malformed", digest[:-1] + "g", (FAILED,))):
-            with self.subTest(what):
-                url = self.serve(f"{what}.xml", with_digest(
-                    manifest("2.0", package=("app.7z", f"{package}&{what}")), "app.7z", value))
-                result = self.assertRefused(lambda: self.run_host("1.0", url), boxes)
-                self.assertFalse((result.work / "app.7z").exists())
-                self.assertEqual(self.fetched(f"digest&{what}"), what == "wrong")
+def serve_signed_over_https(case):
+    """A signed manifest whose package address redirects once on the same https server."""
+    case.use_key()
+    url = e2e.archive(case)
+    digest = hashlib.sha256((case.web / "app.7z").read_bytes()).hexdigest()
+    address = case.web / "update.xml"
+    text = address.read_text().replace(f":{ENV['nginx'].port}/", f":{ENV['nginx'].port}/again/")
+    address.write_text(with_digest(text, "app.7z", digest.upper()))
+    case.sign("update.xml")
+    return url
 
-    def test_server_sending_past_its_length_stores_only_the_announced_bytes(self):
-        package = ENV["fault"].url("long?size=5000&send=9000")
-        digest = hashlib.sha256(rig.pattern(5000)).hexdigest()
-        url = self.serve("update.xml", with_digest(manifest("2.0", package=("app.7z", package)),
-                                                   "app.7z", digest))
-        result = self.run_host("1.0", url)
-        # The digest is that of the announced 5000 bytes: one byte more and it would not match.
-        self.assertBoxes(result, [QUESTION])
-        self.assertIn("received 5000,", (result.work / "update.log").read_text(encoding="utf-8"))
-        self.assertIn("unpacked by the slow archiver", self.wait_for(self.app / "App.exe.ran"))
+
+def serve_refused_https(via):
+    def serve(case):
+        case.serve_update(package(case, "https")[0])
+        return {"untrusted": ENV["untrusted"].url(f"{case.name}/update.xml"),
+                "to http": ENV["nginx"].url(
+                    f"to-http/{case.name}/update.xml?port={ENV['fault'].port}")}[via]
+    return serve
+
+
+def serve_spoiled_signature(spoil):
+    def serve(case):
+        address, digest = package(case, "signed")
+        text = with_digest(manifest("2.0", package=("app.7z", address)), "app.7z", digest)
+        case.use_key()
+        url = case.serve("update.xml", text)
+        case.sign("update.xml")
+        spoil(case, text)
+        return url
+    return serve
+
+
+def flip_manifest_byte(case, text):
+    data = bytearray((case.web / "update.xml").read_bytes())
+    data[text.index("App.exe")] ^= 0x01
+    (case.web / "update.xml").write_bytes(bytes(data))
+
+
+def serve_digest(size, send, wrong):
+    def serve(case):
+        address, digest = package(case, "digest", size)
+        if send != size:
+            address = address.replace("ok?", "long?") + f"&send={send}"
+        return case.serve("update.xml", with_digest(
+            manifest("2.0", package=("app.7z", address)), "app.7z",
+            digest[::-1] if wrong else digest))
+    return serve
+
+
+def check_not_fetched(case, result):
+    case.assertFalse(fetched(case))
+
+
+def check_https_refused(case, result):
+    # Neither the package nor, through a redirect to http, the manifest reached plain http.
+    case.assertFalse(any(case.name in r.target for r in ENV["fault"].requests))
+    check_not_fetched(case, result)
+
+
+def check_wrong_digest(case, result):
+    case.assertTrue(fetched(case))
+    case.assertFalse((result.work / "app.7z").exists())
+
+
+REFUSED = dict(boxes=(FAILED,), slow_archiver=True, notified=False, app="old", ran=None,
+               check=check_not_fetched)
+SCENARIOS = [
+    e2e.Scenario("signed_update_over_https_follows_an_https_redirect", serve_signed_over_https,
+                 check=lambda case, result: case.assertEqual(
+                     (result.work / "update.xml.sig").read_bytes(),
+                     (case.web / "update.xml.sig").read_bytes())),
+    *[e2e.Scenario(f"refused_{via.replace(' ', '_')}", serve_refused_https(via),
+                   **{**REFUSED, "check": check_https_refused}) for via in ("untrusted", "to http")],
+    # What CNG's verification must refuse (a missing signature is the native tests' case).
+    e2e.Scenario("flipped_manifest_byte", serve_spoiled_signature(flip_manifest_byte), **REFUSED),
+    e2e.Scenario("signed_with_another_key", serve_spoiled_signature(
+        lambda case, text: case.sign("update.xml", key="other")), **REFUSED),
+    e2e.Scenario("wrong_digest_deletes_the_package", serve_digest(64, 64, wrong=True),
+                 **{**REFUSED, "boxes": (QUESTION, FAILED), "check": check_wrong_digest}),
+    # A server sending past its length: the digest of the announced 5000 bytes still matches.
+    e2e.Scenario("server_sending_past_its_length", serve_digest(5000, 9000, wrong=False),
+                 slow_archiver=True, app=None, ran="unpacked by the slow archiver",
+                 log=("received 5000,",)),
+]
+
+
+class TrustScenarioTest(TrustCase):
+    pass
+
+
+e2e.add_scenarios(TrustScenarioTest, SCENARIOS)
 
 
 class NoDisplayTest(TrustCase):
     def test_question_box_that_cannot_be_shown_downloads_nothing(self):
-        package, _ = self.package("nodisplay")
-        url = self.serve("update.xml", manifest("2.0", package=("app.7z", package)))
-        before = snapshot(self.app)
+        self.use_slow_archiver()
+        url = self.serve_update(package(self, "nodisplay")[0])
+        before = e2e.digest(self.app)
         # A session without a display: every box fails, owned or not.
         ENV["prefix"].wineserver_kill()
         try:
@@ -264,8 +264,8 @@ class NoDisplayTest(TrustCase):
             desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
         self.assertEqual(result.returncode, 0)
         self.assertTrue((work / "update.xml").is_file())
-        self.assertFalse(self.fetched("nodisplay"))
-        self.assertEqual(snapshot(self.app), before)
+        self.assertFalse(fetched(self))
+        self.assertEqual(e2e.digest(self.app), before)
 
 
 if __name__ == "__main__":

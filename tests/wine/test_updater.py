@@ -4,11 +4,16 @@ packages, a real 7z.exe unpacks, and the message boxes are read and answered on 
 
   test_updater.py --bin <build>/bin --work <scratch folder> [--seven-zip <7z.exe>] [unittest args]
 
-Every test makes its own application folder (updater.exe, 7z.exe, App.exe, data.txt) and its
-own folder on the web server. One Wine prefix, one Xvfb and one nginx serve the whole module.
+What only Wine can show is run here; the choices the run makes are the native tests' job. The
+runs are one table of scenarios (SCENARIOS): what to serve, how the host behaves, what the user
+answers, and what must follow. Every case makes its own application folder (updater.exe,
+7z.exe, App.exe, data.txt, a library the host may hold, files no package holds) and its own
+folder on the web server. One Wine prefix, one Xvfb, nginx and the fault server serve the
+module; test_trust.py and test_progress.py run on the same rig.
 """
 
 import argparse
+import hashlib
 import os
 import pathlib
 import re
@@ -17,6 +22,8 @@ import subprocess
 import sys
 import time
 import unittest
+from dataclasses import dataclass
+from typing import Callable
 from xml.sax.saxutils import escape
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -27,12 +34,14 @@ import rig  # noqa: E402
 QUESTION = desktop.Box("信息：", "发现新版本，是否立即更新？")
 UP_TO_DATE = desktop.Box("信息：", "当前已经是最新版本，无需更新")
 FAILED = desktop.Box("出错了：", "更新失败，请稍后重试")
-PARAMETER_ERROR = desktop.Box("出错了：", "参数错误！")
 # The window a package download shows after a second: not a box to answer.
 PROGRESS_CAPTION = "正在更新"
+STAMP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ")
 
 OLD_DATA = "version 1.0"
-
+HELD = "lib.dll"
+# What the test programs write into the application folder themselves.
+RIG_FILES = {"host.log", "App.exe.ran", "7z-calls.log"}
 
 
 def answer_yes(box):
@@ -134,7 +143,15 @@ class UpdaterCase(unittest.TestCase):
         self.web.mkdir(parents=True)
         shutil.copy(ARGS.bin / "updater.exe", self.app / "updater.exe")
         shutil.copy(ARGS.bin / "probe_app.exe", self.app / "App.exe")
+        self.fill_app()
+
+    def fill_app(self):
+        """The old application: data.txt, a library the host may hold, files no package holds."""
         (self.app / "data.txt").write_text(OLD_DATA + "\n")
+        (self.app / HELD).write_text("old library\n")
+        (self.app / "user.ini").write_text("settings of the user\n")
+        (self.app / "lib").mkdir(exist_ok=True)
+        (self.app / "lib" / "old.dll").write_text("kept\n")
 
     # --- the application folder and the server ---
 
@@ -173,7 +190,11 @@ class UpdaterCase(unittest.TestCase):
 
     def new_app_files(self, data="version 2.0"):
         return {"data.txt": data + "\n", "App.exe": ARGS.bin / "probe_app.exe",
-                "docs/readme.txt": "new in 2.0\n"}
+                "docs/readme.txt": "new in 2.0\n", HELD: "new library\n",
+                "plugins/x/y.txt": "new plugin\n"}
+
+    def serve_update(self, package_url, name="app.7z", **fields):
+        return self.serve("update.xml", manifest("2.0", package=(name, package_url), **fields))
 
     def windows_path(self, path):
         return rig.WinePrefix.windows_path(path)
@@ -219,10 +240,10 @@ class UpdaterCase(unittest.TestCase):
             first = self._next_second()
             env = ENV["prefix"].env(extra={"WINEDEBUG": desktop.WINEDEBUG})
             result = desktop.run_answering(ENV["display"], argv, env, answer,
-                                           watch_classes=("conhost.exe",), timeout=timeout,
+                                           watch_classes=("conhost.exe", "updater.exe"),
+                                           timeout=timeout,
                                            **watch)
-            last = int(time.time())
-            ENV["last_second"] = last
+            ENV["last_second"] = int(time.time())
             if result.timed_out:
                 # Programs that the run started may still show boxes: start the session afresh.
                 desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
@@ -232,32 +253,60 @@ class UpdaterCase(unittest.TestCase):
                       file=sys.stderr, flush=True)
                 continue
             break
-        result.work = self._work_folder(first, last)
+        result.work = self._work_folder(first, ENV["last_second"])
         return result
 
-    def run_updater(self, launch_args, answer=answer_yes, timeout=60):
-        """updater.exe on its own (no host): the launch string is launch_args joined by blanks."""
-        result = self._run(["wine", str(self.app / "updater.exe"), *launch_args], answer,
-                           timeout)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        return result
-
-    def run_host(self, version, manifest_url, answer=answer_yes, timeout=90, **watch):
-        """The test host starts the updater with its own window handle in the launch string.
+    def run_host(self, version, manifest_url, host=(), answer=answer_yes, timeout=90, **watch):
+        """The test host (with its options `host`) starts the updater with its own window
+        handle in the launch string; the run is over once every program of it has ended.
 
         watch goes to desktop.run_answering (ignore_captions, during)."""
         self.log = self.app / "host.log"
         argv = ["wine", str(ARGS.bin / "test_host.exe"),
                 self.windows_path(self.app / "updater.exe"), version, manifest_url,
-                self.windows_path(self.log), self.windows_path(self.app / "data.txt")]
-        result = self._run(argv, answer, timeout,
-                           before=lambda: self.log.unlink(missing_ok=True), **watch)
-        log = (self.log.read_text(encoding="utf-8", errors="replace").splitlines()
-               if self.log.is_file() else [])
-        self.assertEqual(log[-1:], ["updater exit=0"], "\n".join(log) + result.stderr)
+                self.windows_path(self.log), self.windows_path(self.app / "data.txt"),
+                *[self.windows_path(self.app / o) if o == HELD else o for o in host]]
+
+        def before():
+            for left in (self.log, self.app / "App.exe.ran"):
+                left.unlink(missing_ok=True)
+        result = self._run(argv, answer, timeout, before=before, **watch)
+        result.host_log = (self.log.read_text(encoding="utf-8", errors="replace").splitlines()
+                           if self.log.is_file() else [])
+        result.notices = [line for line in result.host_log if line.startswith("0x467")]
+        # A host that got 0x467 closes, unless it hangs; else it reports the updater's exit code.
+        hung = tuple(host[-1:]) == ("--stay",)
+        end = "host exits" if result.notices and not hung else "updater exit=0"
+        self.assertEqual(result.host_log[-1:], [end], "\n".join(result.host_log) + result.stderr)
         self.assertEqual(result.returncode, 0)
-        result.notices = [line for line in log if line.startswith("0x467")]
         return result
+
+    def run_scenario(self, scenario, version="1.0"):
+        """Runs one Scenario (below) and makes its checks."""
+        if scenario.slow_archiver:
+            self.use_slow_archiver()
+        else:
+            self.use_real_archiver()
+        url = scenario.serve(self)
+        before = digest(self.app)
+        result = self.run_host(version, url, scenario.host, scenario.answer,
+                               timeout=150 if "--stay" in scenario.host else 90)
+        self.assertBoxes(result, scenario.boxes)
+        self.assertEqual(result.notices, [f"0x467 wParam=0 lParam=0 watched={OLD_DATA}\\n"]
+                         if scenario.notified else [])
+        if scenario.ran is None:
+            self.assertFalse((self.app / "App.exe.ran").exists())
+        else:
+            self.assertIn(scenario.ran, self.wait_for(self.app / "App.exe.ran"))
+        if scenario.app:
+            self.assertEqual(digest(self.app), before if scenario.app == "old"
+                             else digest_after(before, self.new_app_files()))
+        if scenario.slow_archiver and scenario.ran is None:  # the stand-in records any call
+            self.assertFalse((self.app / "7z-calls.log").exists())
+        if scenario.log:
+            self.assertStepsInOrder(self.update_log(result), scenario.log)
+        if scenario.check:
+            scenario.check(self, result)
 
     def _work_folder(self, first, last):
         temp = ENV["prefix"].temp_dir()
@@ -270,11 +319,12 @@ class UpdaterCase(unittest.TestCase):
     def wait_for(self, path, seconds=15):
         """The run target and the installer run on after the updater: give them a moment."""
         deadline = time.monotonic() + seconds
-        while not path.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertTrue(path.exists(), f"{path} never appeared")
-        time.sleep(0.2)  # let the writer finish its line
-        return path.read_text(encoding="utf-8", errors="replace")
+        text = ""
+        while not text.endswith("\n") and time.monotonic() < deadline:  # a whole line
+            time.sleep(0.05)
+            text = path.read_text(encoding="utf-8", errors="replace") if path.exists() else ""
+        self.assertTrue(text.endswith("\n"), f"{path} never got its line")
+        return text
 
     def assertBoxes(self, result, expected):
         self.assertEqual([(b.caption, b.text) for b in result.boxes],
@@ -284,181 +334,233 @@ class UpdaterCase(unittest.TestCase):
         self.assertEqual((self.app / "data.txt").read_text(), OLD_DATA + "\n")
         self.assertFalse((self.app / "docs").exists())
 
+    def update_log(self, result):
+        """update.log's lines without their time stamps."""
+        lines = (result.work / "update.log").read_text(encoding="utf-8").splitlines()
+        for line in lines:
+            self.assertRegex(line, STAMP)
+        return [STAMP.sub("", line) for line in lines]
 
-class LaunchStringTest(UpdaterCase):
-    def test_parameter_errors_show_the_error_box_and_write_nothing(self):
-        for launch in ([], ["2.0#123"]):
-            with self.subTest(launch=launch):
-                result = self.run_updater(launch)
-                self.assertBoxes(result, [PARAMETER_ERROR])
-                self.assertIsNone(result.work)
+    def assertStepsInOrder(self, lines, steps):
+        at = 0
+        for step in steps:
+            found = [i for i in range(at, len(lines)) if step in lines[i]]
+            self.assertTrue(found, f"{step!r} not in update.log from line {at}:\n" +
+                            "\n".join(lines))
+            at = found[0]
 
-
-class ManifestOutcomeTest(UpdaterCase):
-    def test_up_to_date_keeps_the_manifest_and_never_notifies(self):
-        url = self.serve("update.xml", manifest("2.0", exe=("app.7z", "http://127.0.0.1:1/x")))
-        result = self.run_host("2.0", url)
-        self.assertBoxes(result, [UP_TO_DATE])
-        self.assertEqual(result.notices, [])
-        self.assertTrue((result.work / "update.xml").is_file())
-
-    def test_unusable_manifests_show_the_failure_box(self):
-        package = ("app.7z", ENV["fault"].url("ok?size=10"))
-        cases = {
-            "missing (404)": ENV["nginx"].url(f"{self.name}/nowhere.xml"),
-            "malformed": self.serve("malformed.xml", manifest("2.0", exe=package)[:-30]),
-            "wrong root": self.serve("wrongroot.xml", manifest("2.0", exe=package,
-                                                               root="Config")),
-            "no update": self.serve("noupdate.xml", "<config><UpdateExe/></config>"),
-            "needs UpdateExeEx, has UpdateExe": self.serve("onlyexe.xml",
-                                                           manifest("9.0", exe=package)),
-            "unreachable server": f"http://127.0.0.1:{rig.free_port()}/update.xml",
-        }
-        for what, url in cases.items():
-            with self.subTest(what):
-                result = self.run_host("1.0", url)
-                self.assertBoxes(result, [FAILED])
-                self.assertEqual(result.notices, [])
-        self.assertAppUnchanged()
-        # The package was never fetched.
-        self.assertFalse(any("/ok" in r.target for r in ENV["fault"].requests))
+    def host_window(self):
+        for line in self.log.read_text(encoding="utf-8").splitlines():
+            if line.startswith("host window="):
+                return int(line.split()[1].split("=")[1])
+        self.fail("the host logged no window")
 
 
-class ArchiveUpdateTest(UpdaterCase):
-    def test_yes_notifies_the_host_unpacks_and_starts_the_run_target(self):
-        self.use_real_archiver()
-        package = self.serve_archive("app.7z", self.new_app_files())
-        url = self.serve("update.xml", manifest("2.0", exe=("app.7z", package)))
-        result = self.run_host("1.9", url)
-
-        self.assertBoxes(result, [QUESTION])
-        # One notice, sent while the application folder still held the old files.
-        self.assertEqual(result.notices, [f"0x467 wParam=0 lParam=0 watched={OLD_DATA}\\n"])
-        ran = self.wait_for(self.app / "App.exe.ran")
-        self.assertIn("data=version 2.0", ran)
-        self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
-        self.assertEqual((self.app / "docs" / "readme.txt").read_text(), "new in 2.0\n")
-        # The unpacked package is deleted; the manifest and the log stay in the work folder.
-        self.assertTrue((result.work / "update.xml").is_file())
-        self.assertTrue((result.work / "update.log").is_file())
-        self.assertFalse((result.work / "app.7z").exists())
-        self.assertEqual(result.watched_windows, set(), "a console window showed")
-
-    def test_archiver_runs_hidden_with_its_command_line_and_is_waited_for(self):
-        # The slow archiver ends its primary thread at once and writes data.txt later.
-        self.use_slow_archiver()
-        url = self.serve("update.xml", manifest(
-            "2.0", package=("app.7z", self.serve("app.7z", b"not really an archive"))))
-        result = self.run_host("1.9", url)
-
-        self.assertBoxes(result, [QUESTION])
-        calls = (self.app / "7z-calls.log").read_text(encoding="utf-8").splitlines()
-        self.assertEqual(len(calls), 1)
-        command = re.fullmatch(r'7z x "(.*)" -o"(.*)" -aoa -y', calls[0])
-        self.assertIsNotNone(command, calls[0])
-        package, out_folder = command.groups()
-        self.assertRegex(package, r"^C:\\users\\[^\\]+\\Temp\\UpdateTemp\d+\\app\.7z$")
-        # Unpacked into the work folder's staging folder, then moved into the application folder.
-        self.assertEqual(out_folder, package[:-len("app.7z")] + "stage\\")
-        # The run target started only once the archiver's process had ended.
-        self.assertIn("data=unpacked by the slow archiver", self.wait_for(self.app / "App.exe.ran"))
-        self.assertEqual(result.watched_windows, set(), "the archiver's console showed")
-
-    def test_version_step_chooses_between_update_exe_and_update_exe_ex(self):
-        self.use_real_archiver()
-        small = self.serve_archive("small.7z", {"data.txt": "from UpdateExe\n"})
-        full = self.serve_archive("full.7z", {"data.txt": "from UpdateExeEx\n"})
-        # 1.3 - 1.0 is a little more than 0.3; 2.3 - 2.0 a little less.
-        for current, offered, expected in (("1.0", "1.3", "from UpdateExeEx"),
-                                           ("2.0", "2.3", "from UpdateExe")):
-            with self.subTest(current=current, offered=offered):
-                (self.app / "data.txt").write_text(OLD_DATA + "\n")
-                url = self.serve(f"update-{current}.xml", manifest(
-                    offered, exe=("small.7z", small), exe_ex=("full.7z", full)))
-                result = self.run_host(current, url)
-                self.assertBoxes(result, [QUESTION])
-                self.assertEqual((self.app / "data.txt").read_text(), expected + "\n")
-
-    def test_package_names_with_sub_folders(self):
-        self.use_real_archiver()
-        package = self.serve_archive("app.7z", self.new_app_files())
-        # The long name makes the archiver's command line longer than 1024 characters.
-        long_name = "pkg\\" + "\\".join(["d" * 200] * 5) + "\\app.7z"
-        for name in ("pkg\\app.7z", long_name):
-            with self.subTest(length=len(name)):
-                (self.app / "data.txt").write_text(OLD_DATA + "\n")
-                (self.app / "App.exe.ran").unlink(missing_ok=True)
-                url = self.serve(f"update-{len(name)}.xml", manifest("2.0", package=(name, package)))
-                result = self.run_host("1.0", url)
-                self.assertBoxes(result, [QUESTION])
-                # Stored under its sub-folder, then deleted once unpacked.
-                self.assertTrue((result.work / name.replace("\\", "/")).parent.is_dir())
-                self.assertEqual((self.app / "data.txt").read_text(), "version 2.0\n")
-                self.wait_for(self.app / "App.exe.ran")
+def digest(folder):
+    """{relative path: sha256} for every file, and {relative path: None} for every folder."""
+    found = {}
+    for path in sorted(folder.rglob("*")):
+        rel = path.relative_to(folder).as_posix()
+        if rel not in RIG_FILES:
+            found[rel] = None if path.is_dir() else hashlib.sha256(path.read_bytes()).hexdigest()
+    return found
 
 
-class InstallerUpdateTest(UpdaterCase):
-    def test_yes_starts_the_installer_from_the_work_folder(self):
-        self.use_slow_archiver()  # records any call, so an unwanted unpack would show
-        installer = self.serve("Setup.exe", (ARGS.bin / "probe_app.exe").read_bytes())
-        url = self.serve("update.xml", manifest(
-            "2.0", type_="1", install=("Setup.exe", installer),
-            exe=("app.7z", ENV["fault"].url("status/404"))))
-        result = self.run_host("1.0", url)
-
-        self.assertBoxes(result, [QUESTION])
-        self.assertEqual(result.notices, [f"0x467 wParam=0 lParam=0 watched={OLD_DATA}\\n"])
-        self.wait_for(result.work / "Setup.exe.ran")
-        self.assertFalse((self.app / "7z-calls.log").exists())
-        self.assertAppUnchanged()
-        self.assertFalse((self.app / "App.exe.ran").exists())
+def digest_after(before, files):
+    """The digest of a folder once `files` ({relative path: text or Path}) are put in."""
+    expected = dict(before)
+    for rel, content in files.items():
+        parts = rel.split("/")
+        for depth in range(1, len(parts)):
+            expected["/".join(parts[:depth])] = None
+        data = content.read_bytes() if isinstance(content, pathlib.Path) else content.encode()
+        expected[rel] = hashlib.sha256(data).hexdigest()
+    return expected
 
 
-class RefusalAndFailureTest(UpdaterCase):
-    def test_no_ends_the_run_without_another_box(self):
-        self.use_slow_archiver()
-        package_url = ENV["fault"].url("ok?size=64&refused=1")
-        url = self.serve("update.xml", manifest("2.0", package=("app.7z", package_url)))
-        result = self.run_host("1.0", url, answer=answer_no)
+# --- the scenarios ---
 
-        self.assertBoxes(result, [QUESTION])
-        self.assertEqual(result.notices, [])
-        self.assertEqual((result.work / "update.xml").read_text(), (self.web / "update.xml").read_text())
-        self.assertFalse((result.work / "app.7z").exists())
-        self.assertFalse(any("refused=1" in r.target for r in ENV["fault"].requests))
-        self.assertFalse((self.app / "7z-calls.log").exists())
 
-    def test_package_that_fails_to_download_shows_the_failure_box(self):
-        self.use_slow_archiver()
-        for what, package_url in (("404", ENV["nginx"].url("nowhere.7z")),
-                                  ("cut short", ENV["fault"].url("short?size=5000&send=100"))):
-            with self.subTest(what):
-                url = self.serve(f"update-{what[:3]}.xml",
-                                 manifest("2.0", package=("app.7z", package_url)))
-                result = self.run_host("1.0", url)
-                self.assertBoxes(result, [QUESTION, FAILED])
-                self.assertEqual(result.notices, [])
-        self.assertFalse((self.app / "7z-calls.log").exists())
-        self.assertAppUnchanged()
+@dataclass
+class Scenario:
+    """One run of the test host and the updater, and what must follow.
 
-    def test_package_names_that_leave_the_work_folder_are_refused(self):
-        self.use_slow_archiver()
-        temp = ENV["prefix"].temp_dir()
-        drive_c = ENV["prefix"].path / "drive_c"
-        names = ("..\\escaped.7z", "pkg/../../escaped.7z", "C:\\escaped.7z", "\\escaped.7z",
-                 "/escaped.7z", "\\\\127.0.0.1\\share\\escaped.7z", "a:b.7z")
-        for name in names:
-            with self.subTest(name=name):
-                package_url = ENV["fault"].url(f"ok?size=64&escape={len(name)}")
-                url = self.serve(f"update-{len(name)}.xml",
-                                 manifest("2.0", package=(name, package_url)))
-                result = self.run_host("1.0", url)
-                self.assertBoxes(result, [FAILED])
-                self.assertEqual(result.notices, [])
-        self.assertFalse(any("escape=" in r.target for r in ENV["fault"].requests))
-        self.assertEqual(list(temp.glob("escaped.7z")) + list(drive_c.rglob("escaped.7z")), [])
-        self.assertFalse((self.app / "7z-calls.log").exists())
-        self.assertAppUnchanged()
+    serve(case) lays out the server (and the application folder) and returns the manifest's
+    address. host: the test host's options (HELD stands for the held library's path).
+    notified: the host got one 0x467 while data.txt was still the old one. app: "new" (the
+    package's files put in, every other file kept), "old" (the folder as it was) or None (not
+    compared). ran: what App.exe.ran holds, None when the run target must not start. log:
+    update.log lines in order. check(case, result): what else the scenario shows."""
+    name: str
+    serve: Callable
+    boxes: tuple = (QUESTION,)
+    host: tuple = ()
+    answer: Callable = answer_yes
+    slow_archiver: bool = False
+    notified: bool = True
+    app: str = "new"
+    ran: str = "data=version 2.0"
+    log: tuple = ()
+    check: Callable = None
+
+
+def archive(case, name="app.7z", options=(), cut=False):
+    """The new application files as a 7z archive on nginx, named `name` in the manifest."""
+    package = case.serve_archive("app.7z", case.new_app_files(), options)
+    if cut:
+        whole = (case.web / "app.7z").read_bytes()
+        package = case.serve("app.7z", whole[:len(whole) // 2])
+    return case.serve_update(package, name)
+
+
+def check_applied(case, result):
+    # Unpacked into the stage and deleted; no console window; a quick download shows no window.
+    case.assertEqual(sorted(p.name for p in result.work.iterdir()), ["update.log", "update.xml"])
+    case.assertEqual(consoles(result), set(), "a console window showed")
+    case.assertEqual(list(case.app.glob("UpdateBackup*")), [])
+    case.assertNotIn(("updater.exe", PROGRESS_CAPTION), result.watched_windows)
+
+
+def consoles(result):
+    return {window for window in result.watched_windows if window[0] == "conhost.exe"}
+
+
+def check_archiver_call(case, result):
+    calls = (case.app / "7z-calls.log").read_text(encoding="utf-8").splitlines()
+    case.assertEqual(len(calls), 1)
+    command = re.fullmatch(r'7z x "(.*)" -o"(.*)" -aoa -y', calls[0])
+    case.assertIsNotNone(command, calls[0])
+    package, out_folder = command.groups()
+    case.assertRegex(package, r"^C:\\users\\[^\\]+\\Temp\\UpdateTemp\d+\\app\.7z$")
+    # Unpacked into the work folder's staging folder, then moved into the application folder.
+    case.assertEqual(out_folder, package[:-len("app.7z")] + "stage\\")
+    case.assertEqual(consoles(result), set(), "the archiver's console showed")
+
+
+LONG_NAME = "pkg\\" + "\\".join(["d" * 200] * 5) + "\\app.7z"
+
+
+def serve_dropped(case):
+    """The archive on the fault server, whose first answer breaks off half way."""
+    case.serve_archive("app.7z", case.new_app_files())
+    data = (case.web / "app.7z").read_bytes()
+    ENV["fault"].bodies[case.name] = data
+    case.package = ENV["fault"].url(f"drop?size={len(data)}&key={case.name}")
+    return case.serve_update(case.package)
+
+
+def check_resumed(case, result):
+    asked = [r.headers.get("range") for r in ENV["fault"].requests if case.name in r.target]
+    size = len((case.web / "app.7z").read_bytes())
+    case.assertEqual(asked, [None, f"bytes={size // 2}-"])
+    url = ENV["nginx"].url(f"{case.name}/update.xml")
+    case.assertStepsInOrder(case.update_log(result), [
+        f"updater 1.0.0.0, launch string: 1.0#{case.host_window()}#{url}",
+        "work folder C:\\users\\", f"manifest {url}: HTTP 200, length ",
+        "manifest offers version 2.0", "manifest verdict: archive package",
+        f"offer: app.7z from {case.package}; answer 6 (Yes)",
+        f"package {case.package}: HTTP 206, length {size}, received {size}, retries 1",
+        "package deleted after unpacking", "outcome: archive applied"])
+
+
+def serve_refused(case):
+    case.serve_update(ENV["fault"].url("ok?size=64&refused=1"))
+    return ENV["nginx"].url(f"{case.name}/update.xml")
+
+
+def check_refused(case, result):
+    case.assertEqual((result.work / "update.xml").read_text(),
+                     (case.web / "update.xml").read_text())
+    case.assertFalse((result.work / "app.7z").exists())
+    case.assertFalse(any("refused=1" in r.target for r in ENV["fault"].requests))
+
+
+def serve_installer(case):
+    installer = case.serve("Setup.exe", (ARGS.bin / "probe_app.exe").read_bytes())
+    return case.serve("update.xml", manifest("2.0", type_="1", install=("Setup.exe", installer),
+                                             exe=("app.7z", ENV["fault"].url("status/404"))))
+
+
+def check_installer(case, result):
+    case.wait_for(result.work / "Setup.exe.ran")
+    case.assertEqual(case.update_log(result)[-1], "outcome: installer started")
+
+
+def check_hung_host(case, result):
+    # The host's answer, then 1 s, then up to 30 s for it to end, then the retries.
+    case.assertGreater(result.seconds, 31)
+
+
+SCENARIOS = [
+    # The whole run on a real disk with a host that closes on 0x467 at once.
+    Scenario("archive_applied", archive, check=check_applied,
+             log=("manifest verdict: archive package", "package deleted after unpacking",
+                  "outcome: archive applied")),
+    # A host that takes 5 s to save while it holds a library still gets the whole update.
+    Scenario("slow_host_holding_a_file", archive, host=("--hold", HELD, "--stay", "5")),
+    # A host that never ends holds the library: everything goes back, the old App starts.
+    Scenario("hung_host_holding_a_file", archive, host=("--hold", HELD, "--stay"),
+             boxes=(QUESTION, FAILED), app="old", ran=f"data={OLD_DATA}",
+             check=check_hung_host),
+    # Archives 7-Zip cannot unpack, none of them waiting on a password prompt.
+    *[Scenario(f"archive_{what}", lambda case, o=options, c=cut: archive(case, options=o, cut=c),
+               boxes=(QUESTION, FAILED), app="old", ran=f"data={OLD_DATA}",
+               log=("unpack: exit code", "outcome: archive not applied, the application is as it was"))
+      for what, options, cut in (("cut_short", (), True), ("with_password", ("-psecret",), False),
+                                 ("with_hidden_names", ("-psecret", "-mhe=on"), False))],
+    # The archiver runs hidden with its command line, and is waited for to its process's end.
+    Scenario("archiver_runs_hidden_and_is_waited_for",
+             lambda case: case.serve_update(case.serve("app.7z", b"not an archive")),
+             slow_archiver=True, app=None, ran="data=unpacked by the slow archiver",
+             check=check_archiver_call),
+    # A package name that makes the archiver's command line longer than 1024 characters.
+    Scenario("long_package_name", lambda case: archive(case, LONG_NAME), app="new",
+             check=lambda case, result: case.assertEqual(
+                 [p.name for p in (result.work / LONG_NAME.replace("\\", "/")).parent.iterdir()],
+                 [])),
+    # A connection dropped half way is resumed; update.log names each step.
+    Scenario("dropped_connection_resumes", serve_dropped, check=check_resumed),
+    Scenario("installer_starts_from_the_work_folder", serve_installer, slow_archiver=True,
+             app="old", ran=None, check=check_installer),
+    Scenario("no_fetches_nothing", serve_refused, answer=answer_no, slow_archiver=True,
+             notified=False, app="old", ran=None, check=check_refused),
+    Scenario("up_to_date", lambda case: case.serve("update.xml", manifest(
+                 "1.0", exe=("app.7z", "http://127.0.0.1:1/x"))),
+             boxes=(UP_TO_DATE,), notified=False, app="old", ran=None,
+             check=lambda case, result: case.assertTrue((result.work / "update.xml").is_file())),
+    Scenario("unreachable_server",
+             lambda case: f"http://127.0.0.1:{rig.free_port()}/update.xml",
+             boxes=(FAILED,), notified=False, app="old", ran=None),
+]
+
+
+class ScenarioTest(UpdaterCase):
+    def test_folder_that_runs_out_of_space_is_left_as_it_was(self):
+        mount = ENV["work"] / "tmpfs" / self.name
+        mount.mkdir(parents=True, exist_ok=True)
+        done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=6m", "tmpfs", str(mount)],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            self.skipTest(f"the machine refused a tmpfs mount: {done.stderr.strip()}")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(mount)], capture_output=True)
+        shutil.copytree(self.app, mount, dirs_exist_ok=True)
+        self.app = mount
+        # Replaced and new files first, then more than the mount has left.
+        self.new_app_files = lambda: {**UpdaterCase.new_app_files(self),
+                                      "zz/big.bin": os.urandom(5 << 20)}
+        self.run_scenario(Scenario("full_disk", archive, boxes=(QUESTION, FAILED), app="old",
+                                   ran=f"data={OLD_DATA}"))
+
+
+def add_scenarios(case_class, scenarios):
+    """One test of case_class for each scenario, named after it."""
+    def test(scenario):
+        return lambda self: self.run_scenario(scenario) and None
+    for scenario in scenarios:
+        setattr(case_class, f"test_{scenario.name}", test(scenario))
+
+
+add_scenarios(ScenarioTest, SCENARIOS)
 
 
 if __name__ == "__main__":

@@ -1,19 +1,20 @@
 // Test host for the end-to-end tests: plays the application that starts the updater.
 //
 //   test_host.exe <updater path> <version> <manifest url> <log file> <watched file>
-//                 [<mode> <held file>]
+//                 [--hold <file>] [--stay [<seconds>]]
 //
 // It owns a hidden top-level window, starts the updater with the launch string
-// "<version>#<window handle>#<manifest url>", pumps messages until the updater exits, and
-// appends one line to the log for each message 0x467: what the watched file holds at that
-// moment (the updater must notify before it touches the application folder). The last log
-// line is the updater's exit code; the host exits with that code too (2 if it can't start it).
+// "<version>#<window handle>#<manifest url>", pumps messages, and appends one line to the log
+// for each message 0x467: what the watched file holds at that moment (the updater must notify
+// before it touches the application folder).
 //
-// With a mode, the host holds <held file> open without sharing from its start, as a running
-// application holds its files:
-//   slow-exit  on 0x467 it takes 5 s to "save", then lets go of the file and exits at once,
-//              without waiting for the updater ("host exits" is its last log line);
-//   stay       it never exits on 0x467 and holds the file until the updater has exited.
+// Like a well-behaved application it closes on 0x467: it answers, logs "host exits" and ends
+// its process with code 0. Without a notice it waits for the updater and logs
+// "updater exit=<code>" last, exiting with that code (2 if it can't start it).
+//   --hold <file>      holds the file open without sharing until the host ends, as a running
+//                      application holds its files;
+//   --stay [<seconds>] keeps running after 0x467: for that many seconds (a host slow to save),
+//                      or until the updater has exited (a hung host).
 #include <windows.h>
 
 #include <cstdio>
@@ -27,11 +28,11 @@ namespace {
 constexpr UINT kUpdateNotice = WM_USER + 103;  // 0x467
 
 constexpr UINT_PTR kExitTimer = 1;
-constexpr UINT kSaveMilliseconds = 5000;
+constexpr int kStayUntilUpdaterExits = -1;
 
 std::wstring g_logPath;
 std::wstring g_watchedPath;
-std::wstring g_mode;
+int g_staySeconds = 0;  // after 0x467; kStayUntilUpdaterExits for a hung host
 HANDLE g_held = INVALID_HANDLE_VALUE;
 bool g_exitNow = false;
 
@@ -68,13 +69,14 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == kUpdateNotice) {
         AppendLog("0x467 wParam=" + std::to_string(wParam) + " lParam=" + std::to_string(lParam) +
                   " watched=" + ReadWatched());
-        if (g_mode == L"slow-exit") SetTimer(window, kExitTimer, kSaveMilliseconds, nullptr);
+        if (g_staySeconds == 0)
+            g_exitNow = true;  // once this message is answered
+        else if (g_staySeconds > 0)
+            SetTimer(window, kExitTimer, static_cast<UINT>(g_staySeconds) * 1000, nullptr);
         return 0;
     }
     if (message == WM_TIMER && wParam == kExitTimer) {
         KillTimer(window, kExitTimer);
-        CloseHandle(g_held);
-        g_held = INVALID_HANDLE_VALUE;
         g_exitNow = true;
         return 0;
     }
@@ -91,10 +93,23 @@ std::wstring Quoted(const std::wstring& path) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv || (argc != 6 && argc != 8)) {
+    bool usable = argv && argc >= 6;
+    std::wstring heldPath;
+    for (int i = 6; usable && i < argc; ++i) {
+        const std::wstring option = argv[i];
+        if (option == L"--hold" && i + 1 < argc) {
+            heldPath = argv[++i];
+        } else if (option == L"--stay") {
+            g_staySeconds = kStayUntilUpdaterExits;
+            if (i + 1 < argc && argv[i + 1][0] != L'-') g_staySeconds = _wtoi(argv[++i]);
+        } else {
+            usable = false;
+        }
+    }
+    if (!usable) {
         std::fputs(
             "usage: test_host.exe <updater> <version> <manifest url> <log file> <watched file>"
-            " [slow-exit|stay <held file>]\n",
+            " [--hold <file>] [--stay [<seconds>]]\n",
             stderr);
         return 2;
     }
@@ -103,16 +118,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::wstring manifestUrl = argv[3];
     g_logPath = argv[4];
     g_watchedPath = argv[5];
-    if (argc == 8) {
-        g_mode = argv[6];
-        g_held = CreateFileW(argv[7], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    LocalFree(argv);
+    if (!heldPath.empty()) {
+        g_held = CreateFileW(heldPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (g_held == INVALID_HANDLE_VALUE) {
             AppendLog("hold failed error=" + std::to_string(GetLastError()));
             return 2;
         }
     }
-    LocalFree(argv);
 
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = HostWindowProc;
@@ -158,10 +172,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             DispatchMessageW(&message);
         }
         if (g_exitNow) {
+            // Ends the process: what it held goes with it, as when an application closes.
             AppendLog("host exits");
-            CloseHandle(process.hProcess);
-            DestroyWindow(window);
-            return 0;
+            ExitProcess(0);
         }
     }
     DWORD exitCode = 0;
