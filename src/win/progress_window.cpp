@@ -5,11 +5,10 @@
 #include <commctrl.h>
 
 #include <atomic>
-#include <memory>
 #include <string>
 
 #include "app/progress_pacer.h"
-#include "net/transfer_watch.h"
+#include "win/progress_transfer.h"
 
 namespace win {
 namespace {
@@ -17,55 +16,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"UpdaterProgress";
 // How long the loop sleeps at most between looks at the clock: well under one redraw.
 constexpr DWORD kLoopWaitMs = 30;
-// After a cancel, the worker gets this long to notice before the run goes on without it.
-constexpr DWORD kCancelGraceMs = 500;
-
-// What the run thread and the worker share; the worker holds it for as long as it runs, which
-// after a cancel can be longer than the run.
-struct Shared {
-    explicit Shared(app::Transfer transfer) : transfer(std::move(transfer)) {}
-    ~Shared() {
-        if (done) CloseHandle(done);
-    }
-    Shared(const Shared&) = delete;
-    Shared& operator=(const Shared&) = delete;
-
-    const app::Transfer transfer;
-    std::atomic<std::int64_t> received{0};
-    std::atomic<std::int64_t> total{-1};
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> stored{false};
-    // The 60 s rule, kept by the loop: the worker's whole-chunk reads may not return for as
-    // long as a line trickles.
-    net::TransferWatch watch{GetTickCount64()};
-    // Set once the transfer has returned; the window's loop wakes on it.
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-};
-
-bool RunTransfer(Shared& shared, bool watched) {
-    try {
-        return shared.transfer(
-            [&shared](std::int64_t received, std::int64_t total) {
-                shared.received = received;
-                shared.total = total;
-                shared.watch.Received(received);
-                return !shared.cancelled.load();
-            },
-            watched);
-    } catch (...) {
-        return false;  // out of memory in the worker: a failed download, not a dead process
-    }
-}
-
-DWORD WINAPI Work(void* parameter) {
-    const std::unique_ptr<std::shared_ptr<Shared>> owned(
-        static_cast<std::shared_ptr<Shared>*>(parameter));
-    Shared& shared = **owned;
-    shared.stored = RunTransfer(shared, true);
-    SetEvent(shared.done);
-    return 0;
-}
-
 const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
@@ -193,58 +143,44 @@ void PumpMessages(HWND window) {
     }
 }
 
-}  // namespace
+// The window as the transfer's watcher: shown and redrawn as the pacer decides, its messages
+// handled while the loop waits; its button, Esc and close box cancel.
+class WindowWatcher final : public TransferWatcher {
+  public:
+    explicit WindowWatcher(std::int32_t owner) : owner(owner) {}
 
-app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer) {
-    auto shared = std::make_shared<Shared>(transfer);
-    HANDLE thread = nullptr;
-    if (shared->done) {
-        auto* parameter = new std::shared_ptr<Shared>(shared);
-        thread = CreateThread(nullptr, 0, Work, parameter, 0, nullptr);
-        if (!thread) delete parameter;
-    }
-    // No thread: the download still runs, on this thread, without a window and with reads that
-    // return as data arrives so that it keeps the 60 s rule itself.
-    if (!thread) {
-        return RunTransfer(*shared, false) ? app::TransferEnd::Done : app::TransferEnd::Failed;
-    }
-    CloseHandle(thread);
-
-    app::ProgressPacer pacer(GetTickCount64());
-    ProgressWindow window;
-    for (;;) {
-        if (shared->cancelled) {
-            window.Close();
-            // A worker whose read returns soon stops cleanly; one blocked in a read is left to
-            // the end of the process.
-            WaitForSingleObject(shared->done, kCancelGraceMs);
-            return app::TransferEnd::Cancelled;
-        }
-        if (WaitForSingleObject(shared->done, 0) == WAIT_OBJECT_0) {
-            return shared->stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
-        }
-        if (shared->watch.Stalled(GetTickCount64())) {
-            // Final, as when the downloader finds it: the worker stops at its next read, if any.
-            shared->cancelled = true;
-            window.Close();
-            WaitForSingleObject(shared->done, kCancelGraceMs);
-            return app::TransferEnd::Stalled;
-        }
+    bool CancelRequested() override { return cancelled; }
+    void Tick(std::int64_t received, std::int64_t total) override {
         switch (pacer.Next(GetTickCount64())) {
             case app::ProgressPacer::Step::Show:
-                window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)),
-                              shared->cancelled);
+                window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)), cancelled);
                 [[fallthrough]];
             case app::ProgressPacer::Step::Update:
-                window.Show(shared->received, shared->total);
+                window.Show(received, total);
                 break;
             case app::ProgressPacer::Step::Wait:
                 break;
         }
-        MsgWaitForMultipleObjectsEx(1, &shared->done, kLoopWaitMs, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+    }
+    void Wait(HANDLE done) override {
+        MsgWaitForMultipleObjectsEx(1, &done, kLoopWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         PumpMessages(window.Handle());
     }
+    void Leaving() override { window.Close(); }
+
+  private:
+    const std::int32_t owner;
+    app::ProgressPacer pacer{GetTickCount64()};
+    std::atomic<bool> cancelled{false};  // set by the window, which goes first
+    ProgressWindow window;
+};
+
+}  // namespace
+
+app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer) {
+    // Without a worker the download runs on this thread, without a window.
+    WindowWatcher watcher(owner);
+    return RunWatchedTransfer(transfer, watcher);
 }
 
 }  // namespace win
