@@ -23,11 +23,11 @@ target_link_options(updater_windows_program INTERFACE -municode -static
 
 # The version of project() in the code (updater_version.h), in the version record
 # (updater.rc) and in the application manifest (updater.exe.manifest), all in one folder of the
-# build tree: ${UPDATER_GENERATED_DIR}, with updater_version.h under app/.
+# build tree: ${UPDATER_GENERATED_DIR}, with updater_version.h under app/run/.
 set(UPDATER_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 string(REPLACE "." "," UPDATER_VERSION_COMMAS "${PROJECT_VERSION}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/updater_version.h.in
-               ${UPDATER_GENERATED_DIR}/app/updater_version.h @ONLY)
+               ${UPDATER_GENERATED_DIR}/app/run/updater_version.h @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/updater.rc.in ${UPDATER_GENERATED_DIR}/updater.rc @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/updater.exe.manifest.in
                ${UPDATER_GENERATED_DIR}/updater.exe.manifest @ONLY)

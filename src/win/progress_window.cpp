@@ -1,18 +1,16 @@
 #include "win/progress_window.h"
 
 #include <windows.h>
-
-#include "win/desktop.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <atomic>
-#include <memory>
 #include <string>
 
 #include "app/package/progress_pacer.h"
 #include "app/user/texts.h"
-#include "net/transfer_watch.h"
+#include "win/desktop.h"
+#include "win/progress_transfer.h"
 #include "win/wide.h"
 
 namespace win {
@@ -21,56 +19,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"UpdaterProgress";
 // How long the loop sleeps at most between looks at the clock: well under one redraw.
 constexpr DWORD kLoopWaitMs = 30;
-// After a cancel, the worker gets this long to notice before the run goes on without it.
-constexpr DWORD kCancelGraceMs = 500;
-
-// What the run thread and the worker share; the worker holds it for as long as it runs, which
-// after a cancel can be longer than the run.
-struct Shared {
-    explicit Shared(app::Transfer transfer) : transfer(std::move(transfer)) {}
-    ~Shared() {
-        if (done) CloseHandle(done);
-    }
-    Shared(const Shared&) = delete;
-    Shared& operator=(const Shared&) = delete;
-
-    const app::Transfer transfer;
-    std::atomic<std::int64_t> received{0};
-    std::atomic<std::int64_t> total{-1};
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> stored{false};
-    // The 60 s rule, kept by the loop: the worker's whole-chunk reads may not return for as
-    // long as a line trickles.
-    net::TransferWatch watch{GetTickCount64()};
-    // Set once the transfer has returned; the window's loop wakes on it.
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-};
-
-bool RunTransfer(Shared& shared, bool watched) {
-    try {
-        return shared.transfer(
-            [&shared](std::int64_t received, std::int64_t total) {
-                shared.received = received;
-                shared.total = total;
-                shared.watch.Received(received);
-                return !shared.cancelled.load();
-            },
-            watched);
-    } catch (...) {
-        return false;  // out of memory in the worker: a failed download, not a dead process
-    }
-}
-
-DWORD WINAPI Work(void* parameter) {
-    const std::unique_ptr<std::shared_ptr<Shared>> owned(
-        static_cast<std::shared_ptr<Shared>*>(parameter));
-    Shared& shared = **owned;
-    shared.stored = RunTransfer(shared, true);
-    SetEvent(shared.done);
-    return 0;
-}
-
-// A text of the one table, as the window calls take it.
+// A text of the one table in the user's language, as the window calls take it.
 std::wstring WideText(app::Text id) {
     const std::u16string_view text = app::TextOf(id, UserInterfaceLanguage());
     return std::wstring(text.begin(), text.end());
@@ -124,19 +73,19 @@ class ProgressWindow {
         RECT frame{0, 0, kWidth, kHeight};
         AdjustWindowRectEx(&frame, style, FALSE, exStyle);
         const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+        const std::wstring caption = WideText(app::Text::ProgressCaption);
         RECT area{};
         if (!owner || !GetWindowRect(owner, &area) || IsIconic(owner)) {
             SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         }
         const int x = area.left + (area.right - area.left - width) / 2;
         const int y = area.top + (area.bottom - area.top - height) / 2;
-        const std::wstring caption = WideText(app::Text::ProgressCaption);
         window = CreateWindowExW(exStyle, kClassName, caption.c_str(), style, x, y, width, height,
                                  owner, nullptr, GetModuleHandleW(nullptr), nullptr);
         // An owner that closed in the meantime: the window stands alone.
         if (!window && owner) {
-            window = CreateWindowExW(exStyle, kClassName, caption.c_str(), style, x, y, width,
-                                     height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            window = CreateWindowExW(exStyle, kClassName, caption.c_str(), style, x, y, width, height,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         }
         if (!window) return;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cancelled));
@@ -146,14 +95,12 @@ class ProgressWindow {
         if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
             font = CreateFontIndirectW(&metrics.lfMessageFont);
         }
-        Child(L"STATIC", WideText(app::Text::ProgressText).c_str(), WS_VISIBLE | SS_LEFT, 16, 14,
-              kWidth - 32, 20, 0);
+        Child(L"STATIC", WideText(app::Text::ProgressText).c_str(), WS_VISIBLE | SS_LEFT, 16, 14, kWidth - 32, 20, 0);
         bar = Child(PROGRESS_CLASSW, L"", WS_VISIBLE, 16, 40, kWidth - 32, 18, 0);
         SendMessageW(bar, PBM_SETRANGE32, 0, app::kProgressBarRange);
         sizeText = Child(L"STATIC", L"", WS_VISIBLE | SS_LEFT, 16, 66, kWidth - 32, 20, 0);
-        const HWND button = Child(L"BUTTON", WideText(app::Text::ProgressCancel).c_str(),
-                                  WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, kWidth - 104,
-                                  kHeight - 40, 88, 28, IDCANCEL);
+        const HWND button = Child(L"BUTTON", WideText(app::Text::ProgressCancel).c_str(), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                                  kWidth - 104, kHeight - 40, 88, 28, IDCANCEL);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         SetFocus(button);
@@ -202,59 +149,48 @@ void PumpMessages(HWND window) {
     }
 }
 
-}  // namespace
+// The window as the transfer's watcher: shown and redrawn as the pacer decides, its messages
+// handled while the loop waits; its button, Esc and close box cancel.
+class WindowWatcher final : public TransferWatcher {
+  public:
+    WindowWatcher(std::int32_t windowOwner, bool visible) : owner(windowOwner), shown(visible) {}
 
-app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer,
-                                            bool showWindow) {
-    auto shared = std::make_shared<Shared>(transfer);
-    HANDLE thread = nullptr;
-    if (shared->done) {
-        auto* parameter = new std::shared_ptr<Shared>(shared);
-        thread = CreateThread(nullptr, 0, Work, parameter, 0, nullptr);
-        if (!thread) delete parameter;
-    }
-    // No thread: the download still runs, on this thread, without a window and with reads that
-    // return as data arrives so that it keeps the 60 s rule itself.
-    if (!thread) {
-        return RunTransfer(*shared, false) ? app::TransferEnd::Done : app::TransferEnd::Failed;
-    }
-    CloseHandle(thread);
-
-    app::ProgressPacer pacer(GetTickCount64());
-    ProgressWindow window;
-    for (;;) {
-        if (shared->cancelled) {
-            window.Close();
-            // A worker whose read returns soon stops cleanly; one blocked in a read is left to
-            // the end of the process.
-            WaitForSingleObject(shared->done, kCancelGraceMs);
-            return app::TransferEnd::Cancelled;
-        }
-        if (WaitForSingleObject(shared->done, 0) == WAIT_OBJECT_0) {
-            return shared->stored ? app::TransferEnd::Done : app::TransferEnd::Failed;
-        }
-        if (shared->watch.Stalled(GetTickCount64())) {
-            // Final, as when the downloader finds it: the worker stops at its next read, if any.
-            shared->cancelled = true;
-            window.Close();
-            WaitForSingleObject(shared->done, kCancelGraceMs);
-            return app::TransferEnd::Stalled;
-        }
-        switch (showWindow ? pacer.Next(GetTickCount64()) : app::ProgressPacer::Step::Wait) {
+    bool CancelRequested() override { return cancelled; }
+    void Tick(std::int64_t received, std::int64_t total) override {
+        // Unattended: the transfer is watched all the same, but nobody sees a window.
+        if (!shown) return;
+        switch (pacer.Next(GetTickCount64())) {
             case app::ProgressPacer::Step::Show:
-                window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)),
-                              shared->cancelled);
+                window.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(owner)), cancelled);
                 [[fallthrough]];
             case app::ProgressPacer::Step::Update:
-                window.Show(shared->received, shared->total);
+                window.Show(received, total);
                 break;
             case app::ProgressPacer::Step::Wait:
                 break;
         }
-        MsgWaitForMultipleObjectsEx(1, &shared->done, kLoopWaitMs, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+    }
+    void Wait(HANDLE done) override {
+        MsgWaitForMultipleObjectsEx(1, &done, kLoopWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         PumpMessages(window.Handle());
     }
+    void Leaving() override { window.Close(); }
+
+  private:
+    const std::int32_t owner;
+    const bool shown;
+    app::ProgressPacer pacer{GetTickCount64()};
+    std::atomic<bool> cancelled{false};  // set by the window, which goes first
+    ProgressWindow window;
+};
+
+}  // namespace
+
+app::TransferEnd TransferWithProgressWindow(std::int32_t owner, const app::Transfer& transfer,
+                                            bool showWindow) {
+    // Without a worker the download runs on this thread, without a window.
+    WindowWatcher watcher(owner, showWindow);
+    return RunWatchedTransfer(transfer, watcher);
 }
 
 }  // namespace win

@@ -1,6 +1,6 @@
 #pragma once
-// The package download's progress window: the transfer on a worker thread, the window and its
-// message loop on the calling thread.
+// The package download's progress window: the watched transfer's client on the calling thread,
+// with the window and its message loop.
 
 #include <cstdint>
 
