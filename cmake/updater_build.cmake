@@ -9,10 +9,9 @@ else()
 endif()
 option(UPDATER_WERROR "Treat compiler warnings as errors" ${updater_werror_default})
 
-# -Wshadow and -Wconversion stay warnings even in CI until the code they flag today is mended.
 add_library(updater_warnings INTERFACE)
 target_compile_options(updater_warnings INTERFACE -Wall -Wextra -Wshadow -Wconversion
-                       $<$<BOOL:${UPDATER_WERROR}>:-Werror -Wno-error=shadow -Wno-error=conversion>)
+                       $<$<BOOL:${UPDATER_WERROR}>:-Werror>)
 
 # A Windows program: wide entry point (wmain / wWinMain), no MinGW runtime DLL to ship, and for
 # a GUI program (add_executable(... WIN32 ...)) no console and no symbols.

@@ -14,7 +14,7 @@ namespace {
 
 class Internet {
   public:
-    explicit Internet(HINTERNET handle) : handle(handle) {}
+    explicit Internet(HINTERNET opened) : handle(opened) {}
     ~Internet() {
         if (handle) InternetCloseHandle(handle);
     }

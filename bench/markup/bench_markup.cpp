@@ -132,8 +132,10 @@ void Compare(const char* self, const char* what, const char* ours, const char* p
         fa.ok = fa.ok && x.ok;
         fb.ok = fb.ok && y.ok;
         if (run == 0) {
-            fa.peakMultiple = x.peakKilobytes * 1024.0 / static_cast<double>(bytes);
-            fb.peakMultiple = y.peakKilobytes * 1024.0 / static_cast<double>(bytes);
+            fa.peakMultiple =
+                static_cast<double>(x.peakKilobytes) * 1024.0 / static_cast<double>(bytes);
+            fb.peakMultiple =
+                static_cast<double>(y.peakKilobytes) * 1024.0 / static_cast<double>(bytes);
         }
     }
     std::sort(a.begin(), a.end());
@@ -192,9 +194,9 @@ int main(int argc, char** argv) {
         }
         std::printf("%s: %zu bytes%s\n", file.label, file.bytes.size(),
                     file.repeat > 1 ? ", 2000 loads per run" : "");
-        const bool big = file.repeat == 1;
+        const bool showPeak = file.repeat == 1;
         Compare(argv[0], "LoadFile", "load", "load_file", "load_file", path, file.bytes.size(),
-                file.repeat, big);
+                file.repeat, showPeak);
         Compare(argv[0], "SetDocument", "set", "load_buffer_inplace", "inplace", path,
                 file.bytes.size(), file.repeat, false);
         std::remove(path.c_str());

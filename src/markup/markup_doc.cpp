@@ -114,7 +114,8 @@ bool MarkupDoc::GrowElementTable(int32_t wanted) {
         const int32_t slots = newLast * 2 + 4;
         auto grown = std::make_unique<std::unique_ptr<ElemPos[]>[]>(static_cast<size_t>(slots));
         const int32_t existing = elemCapacity > 0 ? oldLast + 1 : 0;
-        for (int32_t i = 0; i < existing; ++i) grown[i] = std::move(segments[i]);
+        for (int32_t i = 0; i < existing; ++i)
+            grown[static_cast<size_t>(i)] = std::move(segments[static_cast<size_t>(i)]);
         segments = std::move(grown);
         segmentSlots = slots;
     }
@@ -127,17 +128,17 @@ bool MarkupDoc::GrowElementTable(int32_t wanted) {
     const int32_t oldEntries = elemCapacity - oldLast * kSegmentEntries;
     if (elemCapacity > 0 && newLast > oldLast && oldEntries < kSegmentEntries) {
         auto full = NewSegment(kSegmentEntries);
-        std::memcpy(full.get(), segments[oldLast].get(),
+        std::memcpy(full.get(), segments[static_cast<size_t>(oldLast)].get(),
                     sizeof(ElemPos) * static_cast<size_t>(usedIn(oldLast, oldEntries)));
-        segments[oldLast] = std::move(full);
+        segments[static_cast<size_t>(oldLast)] = std::move(full);
     }
 
     auto last = NewSegment(wanted - newLast * kSegmentEntries);
     if (elemCapacity > 0 && newLast == oldLast) {
-        std::memcpy(last.get(), segments[oldLast].get(),
+        std::memcpy(last.get(), segments[static_cast<size_t>(oldLast)].get(),
                     sizeof(ElemPos) * static_cast<size_t>(usedIn(oldLast, oldEntries)));
     }
-    segments[newLast] = std::move(last);
+    segments[static_cast<size_t>(newLast)] = std::move(last);
     elemCapacity = wanted;
     return true;
 }

@@ -71,10 +71,12 @@ class MarkupDoc {
     const ParseResult& Result() const { return result; }
     const std::u16string& DocText() const { return docText; }
     int ElemUsed() const { return elemUsed; }
-    const ElemPos& ElemAt(int i) const { return segments[i >> 16][i & 0xFFFF]; }
+    const ElemPos& ElemAt(int i) const {
+        return segments[static_cast<size_t>(i >> 16)][i & 0xFFFF];
+    }
 
   private:
-    ElemPos& Elem(int32_t i) { return segments[i >> 16][i & 0xFFFF]; }
+    ElemPos& Elem(int32_t i) { return segments[static_cast<size_t>(i >> 16)][i & 0xFFFF]; }
     bool FitsOffsets(size_t length);
     // Parses docText; bytes is how many UTF-8 bytes it came from, or -1.
     bool Parse(int64_t bytes);

@@ -14,12 +14,12 @@ namespace markup {
 // token loop, which keeps the parse's state in registers (called, they cost 3% more work).
 class ElementParser {
   public:
-    ElementParser(MarkupDoc& doc, int32_t startParent, TokenPos& cursor)
-        : doc(doc),
-          cursor(cursor),
-          startParent(startParent),
-          parent(startParent),
-          baseLevel(doc.Elem(startParent).Level()) {}
+    ElementParser(MarkupDoc& document, int32_t firstParent, TokenPos& position)
+        : doc(document),
+          cursor(position),
+          startParent(firstParent),
+          parent(firstParent),
+          baseLevel(document.Elem(firstParent).Level()) {}
 
     // The first element added, or 0.
     int32_t Run() {

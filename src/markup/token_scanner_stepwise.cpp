@@ -26,7 +26,7 @@ bool IsNameStart(char16_t c) {
 // can end the token says so by returning true.
 class StepwiseScan {
   public:
-    StepwiseScan(TokenPos& cursor, NodeToken& token) : cursor(cursor), token(token) {}
+    StepwiseScan(TokenPos& position, NodeToken& out) : cursor(position), token(out) {}
 
     NodeType Run() {
         const char16_t* text = cursor.text;

@@ -2,8 +2,8 @@
 
 namespace net {
 
-FileSink::FileSink(base::FileSystem& files, std::u16string path)
-    : files(files), path(std::move(path)) {}
+FileSink::FileSink(base::FileSystem& fileSystem, std::u16string target)
+    : files(fileSystem), path(std::move(target)) {}
 
 base::FileResult FileSink::Begin(std::int64_t keep) {
     file.reset();

@@ -40,8 +40,12 @@ bool FromFailedCall(DownloadError error) {
 
 }  // namespace
 
-HttpDownloader::HttpDownloader(NetApi& api, base::Clock& clock)
-    : api(api), clock(clock), internetHandle(api), connectionHandle(api), requestHandle(api) {}
+HttpDownloader::HttpDownloader(NetApi& netApi, base::Clock& timeSource)
+    : api(netApi),
+      clock(timeSource),
+      internetHandle(netApi),
+      connectionHandle(netApi),
+      requestHandle(netApi) {}
 
 HttpDownloader::~HttpDownloader() {
     CloseHandles();

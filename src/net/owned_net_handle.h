@@ -9,7 +9,7 @@ namespace net {
 
 class OwnedNetHandle {
   public:
-    explicit OwnedNetHandle(NetApi& api) : api(&api) {}
+    explicit OwnedNetHandle(NetApi& netApi) : api(&netApi) {}
     ~OwnedNetHandle() { Reset(); }
     OwnedNetHandle(const OwnedNetHandle&) = delete;
     OwnedNetHandle& operator=(const OwnedNetHandle&) = delete;

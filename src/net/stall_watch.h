@@ -12,7 +12,7 @@ class StallWatch {
     static constexpr std::int64_t kLeastBytes = 1024;
     static constexpr std::uint64_t kWindowMs = 60'000;
 
-    explicit StallWatch(std::uint64_t startMs) : startMs(startMs) {}
+    explicit StallWatch(std::uint64_t beganMs) : startMs(beganMs) {}
 
     void Arrived(std::uint64_t nowMs, std::int64_t bytes);
     // The time at which the rule fails unless more data arrives first.

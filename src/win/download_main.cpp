@@ -47,8 +47,8 @@ constexpr DWORD kWatchEveryMs = 250;
 
 // What the worker touches; the transfer holds it for as long as it runs.
 struct Download {
-    Download(std::u16string address, std::u16string localPath)
-        : address(std::move(address)), sink(files, std::move(localPath)) {}
+    Download(std::u16string url, std::u16string localPath)
+        : address(std::move(url)), sink(files, std::move(localPath)) {}
 
     win::WinNetApi api;
     win::WinFileSystem files;

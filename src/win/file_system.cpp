@@ -30,7 +30,7 @@ std::u16string WithSlash(const std::u16string& folder) {
 
 class SearchHandle {
   public:
-    explicit SearchHandle(HANDLE handle) : handle(handle) {}
+    explicit SearchHandle(HANDLE found) : handle(found) {}
     ~SearchHandle() {
         if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
     }
@@ -80,7 +80,7 @@ base::FileResult ListInto(const std::u16string& root, const std::u16string& rela
 
 class WinWritableFile final : public base::WritableFile {
   public:
-    explicit WinWritableFile(OwnedHandle file) : file(std::move(file)) {}
+    explicit WinWritableFile(OwnedHandle opened) : file(std::move(opened)) {}
 
     base::FileResult Write(const char* data, std::size_t size) override {
         while (size > 0) {

@@ -10,7 +10,7 @@ namespace win {
 class OwnedHandle {
   public:
     OwnedHandle() = default;
-    explicit OwnedHandle(HANDLE handle) : handle(handle) {}
+    explicit OwnedHandle(HANDLE owned) : handle(owned) {}
     OwnedHandle(OwnedHandle&& other) noexcept : handle(std::exchange(other.handle, nullptr)) {}
     OwnedHandle& operator=(OwnedHandle&& other) noexcept {
         if (this != &other) {

@@ -57,7 +57,7 @@ namespace {
 
 class WinProcessWatch final : public app::ProcessWatch {
   public:
-    explicit WinProcessWatch(OwnedHandle process) : process(std::move(process)) {}
+    explicit WinProcessWatch(OwnedHandle opened) : process(std::move(opened)) {}
 
     app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
         switch (WaitForSingleObject(process.Get(), milliseconds)) {

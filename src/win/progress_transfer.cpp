@@ -15,7 +15,7 @@ constexpr DWORD kGraceMs = 500;
 // What the waiting thread and the worker share; the worker holds it for as long as it runs,
 // which after a cancel can be longer than the caller.
 struct Shared {
-    explicit Shared(app::Transfer transfer) : transfer(std::move(transfer)) {}
+    explicit Shared(app::Transfer work) : transfer(std::move(work)) {}
     ~Shared() {
         if (done) CloseHandle(done);
     }

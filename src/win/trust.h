@@ -8,7 +8,7 @@ namespace win {
 
 class WinTrust final : public app::Trust {
   public:
-    explicit WinTrust(app::RunLog& log) : log(log) {}
+    explicit WinTrust(app::RunLog& runLog) : log(runLog) {}
 
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override;
     std::optional<app::Sha256Digest> Sha256(std::string_view bytes) override;

@@ -20,7 +20,7 @@ using Seen = std::vector<std::string>;
 
 class FakeDesktop final : public app::Desktop {
   public:
-    explicit FakeDesktop(Seen& seen) : seen(seen) {}
+    explicit FakeDesktop(Seen& record) : seen(record) {}
 
     app::BoxAnswer ShowMessageBox(std::int32_t owner, const std::u16string& text,
                                   const std::u16string& caption, app::BoxKind kind) override {
@@ -56,10 +56,10 @@ class FakeDesktop final : public app::Desktop {
 
 class FakeProcesses final : public app::Processes {
   public:
-    explicit FakeProcesses(Seen& seen) : seen(seen) {}
+    explicit FakeProcesses(Seen& record) : seen(record) {}
 
     struct HostWatch final : app::ProcessWatch {
-        explicit HostWatch(app::WaitResult result) : result(result) {}
+        explicit HostWatch(app::WaitResult answer) : result(answer) {}
         app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
         app::WaitResult result;
     };
@@ -106,7 +106,7 @@ class FakeProcesses final : public app::Processes {
 // Digests and verdicts are scripted: every file there and all bytes have fileDigest.
 class FakeTrust final : public app::Trust {
   public:
-    explicit FakeTrust(base::FileSystem& files) : files(files) {}
+    explicit FakeTrust(base::FileSystem& fileSystem) : files(fileSystem) {}
 
     std::optional<app::Sha256Digest> FileSha256(const std::u16string& path) override {
         if (files.KindOf(path) != base::EntryKind::File) return std::nullopt;

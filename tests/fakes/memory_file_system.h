@@ -88,9 +88,7 @@ class MemoryFileSystem final : public base::FileSystem {
         nodes.merge(moved);
         return {};
     }
-    base::FileResult RemoveFile(const std::u16string& path) override {
-        return Remove(path, false);
-    }
+    base::FileResult RemoveFile(const std::u16string& path) override { return Remove(path, false); }
     base::FileResult RemoveFolder(const std::u16string& path) override {
         return Remove(path, true);
     }
@@ -159,7 +157,8 @@ class MemoryFileSystem final : public base::FileSystem {
   private:
     class OpenFile final : public base::WritableFile {
       public:
-        OpenFile(MemoryFileSystem& files, std::u16string key) : files(files), key(std::move(key)) {}
+        OpenFile(MemoryFileSystem& owner, std::u16string name)
+            : files(owner), key(std::move(name)) {}
         base::FileResult Write(const char* data, std::size_t size) override {
             // Deleted while open (a cancel on another thread): the bytes go nowhere, as on
             // Windows, where the file goes once its last handle closes.

@@ -34,8 +34,8 @@ bool InUse(const base::FileResult& result) {
 
 class Swap {
   public:
-    Swap(Roles& roles, const SwapFolders& folders)
-        : roles(roles), files(roles.files), folders(folders) {}
+    Swap(Roles& swapRoles, const SwapFolders& swapFolders)
+        : roles(swapRoles), files(swapRoles.files), folders(swapFolders) {}
 
     bool Run() {
         std::vector<base::TreeEntry> entries;

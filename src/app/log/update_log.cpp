@@ -9,7 +9,7 @@ void AppendDigits(std::string& out, int value, int width) {
         digits.insert(digits.begin(), static_cast<char>('0' + rest % 10));
     }
     if (digits.size() < static_cast<std::size_t>(width))
-        digits.insert(0, width - digits.size(), '0');
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
     out += digits;
 }
 
@@ -52,7 +52,8 @@ std::string LogLine(const LogTime& time, std::u16string_view text) {
             line += ' ';
         } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
                    text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            AppendUtf8(line, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            AppendUtf8(line, static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) +
+                                                   (text[i + 1] - 0xDC00)));
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             AppendUtf8(line, 0xFFFD);

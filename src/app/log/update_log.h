@@ -27,7 +27,8 @@ class FileRunLog final : public RunLog {
     // Appends the bytes to the file, creating it; false when any of it could not be written.
     using Appender = std::function<bool(const std::u16string& path, std::string_view bytes)>;
 
-    FileRunLog(Clock clock, Appender append) : clock(std::move(clock)), append(std::move(append)) {}
+    FileRunLog(Clock readClock, Appender appender)
+        : clock(std::move(readClock)), append(std::move(appender)) {}
 
     void Write(std::u16string_view line) override;
     void UseFolder(std::u16string_view folder) override;
