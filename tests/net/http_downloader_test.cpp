@@ -89,7 +89,6 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
         {kAddress, "", "HTTP/1.1 404 Not Found", "", u"请求文件不存在!"},
         {kAddress, "", "HTTP/1.1 199 Early", "", u"HTTP服务器返回错误"},
         {kAddress, "", "HTTP/1.1 300 Choices", "", u"HTTP服务器返回错误"},
-        {kAddress, "", "HTTP/1.1 503 Busy", "", u"HTTP服务器返回错误"},
         {kAddress, "", "HTTP/1.1  200 OK", "", u"HTTP服务器返回错误"},
         {kAddress, "", "HTTP/1.1 4294967496 OK", "", u"HTTP服务器返回错误"},  // 2^32 + 200
         {kAddress, "Length", "", "", u"查询HTTP返回头失败"},
@@ -179,29 +178,6 @@ TEST(Download, KeepsWhatArrivedAndTellsWhyItFellShort) {
     EXPECT_EQ(rig.downloader.Report().error, DownloadError::WriteFailed);
 }
 
-// What each read asks for: what has arrived, or with fullReads a whole chunk, and never more
-// than is left of the announced length.
-TEST(Download, FullReadsAskForWholeChunksUpToTheLength) {
-    for (const bool fullReads : {false, true}) {
-        Rig rig;
-        FakeNetApi& api = rig.api;
-        FakeNetApi::Answer answer;
-        answer.body = std::string(100'000, 'f');
-        answer.chunk = 1000;
-        api.answers.push_back(answer);
-        DownloadOptions options;
-        options.fullReads = fullReads;
-        ASSERT_TRUE(rig.Download(u"http://srv/f", u"C:\\f.bin", options));
-        EXPECT_EQ(rig.files.Content(u"C:\\f.bin"), answer.body);
-        Log reads;
-        std::copy_if(api.log.begin(), api.log.end(), std::back_inserter(reads),
-                     [](const std::string& line) { return line.starts_with("Read "); });
-        const Log expected =
-            fullReads ? Log{"Read h3 65536", "Read h3 34464"} : Log{"Read h3 1000"};
-        EXPECT_EQ(reads, expected);
-    }
-}
-
 using Answer = FakeNetApi::Answer;
 const std::string kBody = "0123456789";
 
@@ -216,6 +192,29 @@ Answer Body(const std::string& body, std::size_t cutAt = FakeNetApi::kAll, bool 
 Answer Whole(std::size_t cutAt = FakeNetApi::kAll, bool stall = false) {
     return Body(kBody, cutAt, stall);
 }
+
+// What each read asks for: what has arrived, or with fullReads a whole chunk, and never more
+// than is left of the announced length.
+TEST(Download, FullReadsAskForWholeChunksUpToTheLength) {
+    for (const bool fullReads : {false, true}) {
+        Rig rig;
+        FakeNetApi& api = rig.api;
+        Answer answer = Body(std::string(100'000, 'f'));
+        answer.chunk = 1000;
+        api.answers = {answer};
+        DownloadOptions options;
+        options.fullReads = fullReads;
+        ASSERT_TRUE(rig.Download(u"http://srv/f", u"C:\\f.bin", options));
+        EXPECT_EQ(rig.files.Content(u"C:\\f.bin"), answer.body);
+        Log reads;
+        std::copy_if(api.log.begin(), api.log.end(), std::back_inserter(reads),
+                     [](const std::string& line) { return line.starts_with("Read "); });
+        const Log expected =
+            fullReads ? Log{"Read h3 65536", "Read h3 34464"} : Log{"Read h3 1000"};
+        EXPECT_EQ(reads, expected);
+    }
+}
+
 // The rest from an offset, with this Content-Range ("bytes " and it; empty: none).
 Answer Rest(std::size_t from, const std::string& range, const std::string& head = "HTTP/1.1 206") {
     Answer answer = Body(kBody.substr(from));
