@@ -226,7 +226,9 @@ Answer Rest(std::size_t from, const std::string& range, const std::string& head 
 // A line that drops or times out part-way: which requests follow, and what is kept.
 TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
     using enum DownloadError;
-    Answer cut7 = Rest(4, "4-9/10"), cut1 = Rest(1, "1-9/10");
+    // longer: a range that fits itself but not the file resumed, which has 10 bytes.
+    Answer cut7 = Rest(4, "4-9/10"), cut1 = Rest(1, "1-9/10"), longer = Rest(4, "4-10/11");
+    longer.body += "x";
     cut7.cutAt = 3;
     cut1.cutAt = 0;
     Answer silent1 = cut1;
@@ -242,7 +244,7 @@ TEST(Download, RetriesWhatTheLineLostAndNotWhatTheServerRefused) {
         {"after a time-out", true, {Whole(4, true), Rest(4, "4-9/10")}, {u"", u"4"}, {}},
         {"twice", true, {Whole(4), cut7, Rest(7, "7-9/10")}, {u"", u"4", u"7"}, {}},
         {"200 starts again", true, {Whole(4), Whole()}, {u"", u"4"}, {}},
-        {"other total", true, {Whole(4), Rest(4, "4-9/11"), Whole()}, {u"", u"4", u""}, {}},
+        {"other total", true, {Whole(4), longer, Whole()}, {u"", u"4", u""}, {}},
         {"other offset", true, {Whole(4), Rest(5, "5-9/10"), Whole()}, {u"", u"4", u""}, {}},
         {"no range starts again", true, {Whole(4), Rest(4, ""), Whole()}, {u"", u"4", u""}, {}},
         {"without resume: whole again", false, {Whole(4), Whole(7), Whole()}, {u"", u"", u""}, {}},
