@@ -30,7 +30,7 @@ class FakeDesktop final : public app::Desktop {
         return answer;
     }
     app::Language UserLanguage() override { return language; }
-    bool WindowExists(std::int32_t window) override { return window != 0 && window != goneWindow; }
+    bool WindowExists(std::int32_t window) override { return window != 0; }
     // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
     // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
     app::TransferEnd TransferWithProgress(std::int32_t owner, const app::Transfer& transfer,
@@ -44,7 +44,6 @@ class FakeDesktop final : public app::Desktop {
     }
 
     app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};  // a box not shown: {}
-    std::int32_t goneWindow = -1;                           // a handle that names no window
     app::TransferEnd windowEnds = app::TransferEnd::Done;
     std::vector<std::int32_t> progressOwners;  // kNoWindow for a download shown in no window
     static constexpr std::int32_t kNoWindow = -999;
@@ -65,7 +64,7 @@ class FakeProcesses final : public app::Processes {
     };
     app::HostLookup OpenWindowProcess(std::int32_t window) override {
         app::HostLookup host;
-        if (window == 0 || hostUnknown) return host;
+        if (window == 0) return host;
         host.processId = 4242;
         host.process = std::make_unique<HostWatch>(hostWait);
         return host;
@@ -73,7 +72,7 @@ class FakeProcesses final : public app::Processes {
     app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
                                        std::uint32_t) override {
         seen.push_back("send " + std::to_string(window) + " " + std::to_string(message));
-        return {hostAnswers, hostAnswers ? 0u : 1460u};
+        return {true, 0};
     }
     app::HiddenRun RunHiddenWithin(const std::u16string& application,
                                    const std::u16string& commandLine,
@@ -90,7 +89,6 @@ class FakeProcesses final : public app::Processes {
     std::u16string ModulePath() override { return modulePath; }
     std::u16string TempPath() override { return tempPath; }
 
-    bool hostUnknown = false, hostAnswers = true;
     app::WaitResult hostWait = app::WaitResult::Ended;
     app::HiddenRun archiverRun{};  // not started
     std::function<void()> unpack;  // what a starting archiver writes

@@ -25,8 +25,7 @@ TEST(LaunchStringOf, CutsTheProgramNameAndTheBlanksAfterIt) {
 }
 
 TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
-    EXPECT_FALSE(app::ReadLaunchString(u"2.0#123"));
-    EXPECT_FALSE(app::ReadLaunchString(u""));
+    EXPECT_FALSE(app::ReadLaunchString(u"2.0#123") || app::ReadLaunchString(u""));
     const struct {
         std::u16string text;
         double version;
@@ -40,9 +39,8 @@ TEST(ReadLaunchString, NeedsThreeFieldsAndConvertsThemUntrimmed) {
     for (const auto& c : cases) {
         const std::optional<app::LaunchString> launch = app::ReadLaunchString(c.text);
         ASSERT_TRUE(launch);
-        EXPECT_EQ(launch->currentVersion, c.version);
-        EXPECT_EQ(launch->hostWindow, c.window);
-        EXPECT_EQ(launch->manifestUrl, c.url);
+        EXPECT_EQ(std::tie(launch->currentVersion, launch->hostWindow, launch->manifestUrl),
+                  std::tie(c.version, c.window, c.url));
     }
 }
 

@@ -30,41 +30,34 @@ TEST(LaunchOptions, WordsAndNumbersOfAnOptionField) {
     };
     for (const auto& c : cases) {
         const app::LaunchOptions options = app::OptionsOf(c.launch);
-        EXPECT_EQ(options.given, c.given) << Utf8(c.launch);
-        EXPECT_EQ(options.silent, c.silent) << Utf8(c.launch);
-        EXPECT_EQ(options.check, c.check) << Utf8(c.launch);
-        EXPECT_EQ(options.unknown, c.unknown) << Utf8(c.launch);
+        EXPECT_EQ(std::tie(options.given, options.silent, options.check, options.unknown),
+                  std::tie(c.given, c.silent, c.check, c.unknown))
+            << Utf8(c.launch);
         EXPECT_EQ(app::ReadLaunchString(c.launch).has_value(), c.read) << Utf8(c.launch);
     }
 }
 
 TEST(ExitCodes, TellTheOutcomeOnlyWithAnOptionField) {
-    const std::u16string address = u"#920#http://srv/update.xml";
+    const std::u16string address = u"#920#http://srv/update.xml",
+                         silent = u"2.2" + address + u"#silent";
+    const std::string get = "GET srv/update.xml", ask = get + "; " + kAsk;
+    const std::string applied = get + "; GET srv/app.7z; told; unpack; open C:\\App\\App.exe";
     const struct {
         const char* what;
         std::u16string launch;
-        std::string manifest = apptest::Offer("app.7z");
-        bool declines = false, otherUpdater = false, archiverFails = false;
+        bool declines, otherUpdater, archiverFails;
         int exitCode;
-        std::string seen;
+        std::string seen, manifest = apptest::Offer("app.7z");
     } cases[] = {
-        {"plain run", u"2.2" + address, apptest::Offer("app.7z"), true, false, false, 0,
-         "GET srv/update.xml; " + kAsk},
-        {"declined", u"2.2" + address + u"#", apptest::Offer("app.7z"), true, false, false, 5,
-         "GET srv/update.xml; " + kAsk},
-        {"updated silently", u"2.2" + address + u"#silent", apptest::Offer("app.7z"), false,
-         false, false, 0, "GET srv/update.xml; GET srv/app.7z; told; unpack; open C:\\App\\App.exe"},
-        {"failed silently", u"2.2" + address + u"#silent", apptest::Offer("app.7z"), false, false,
-         true, 1, "GET srv/update.xml; GET srv/app.7z; told; unpack; open C:\\App\\App.exe; "
-                  "package left"},
-        {"on offer", u"2.2" + address + u"#check", apptest::Offer("app.7z"), false, false, false,
-         4, "GET srv/update.xml"},
-        {"up to date", u"2.4" + address + u"#check,silent", apptest::Offer("app.7z"), false,
-         false, false, 0, "GET srv/update.xml"},
-        {"refused manifest", u"2.2" + address + u"#check", "<config>", false, false, false, 1,
-         "GET srv/update.xml"},
-        {"bad number", u"2.2x" + address + u"#silent", "", false, false, false, 2, ""},
-        {"another updater", u"2.2" + address + u"#silent", "", false, true, false, 3, ""},
+        {"plain run", u"2.2" + address, true, false, false, 0, ask},
+        {"declined", u"2.2" + address + u"#", true, false, false, 5, ask},
+        {"updated silently", silent, false, false, false, 0, applied},
+        {"failed silently", silent, false, false, true, 1, applied + "; package left"},
+        {"on offer", u"2.2" + address + u"#check", false, false, false, 4, get},
+        {"up to date", u"2.4" + address + u"#check,silent", false, false, false, 0, get},
+        {"refused manifest", u"2.2" + address + u"#check", false, false, false, 1, get, "<config>"},
+        {"bad number", u"2.2x" + address + u"#silent", false, false, false, 2, ""},
+        {"another updater", silent, false, true, false, 3, ""},
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;

@@ -101,18 +101,9 @@ class FakeNetApi final : public NetApi {
     }
     bool QueryDataAvailable(NetHandle, std::uint32_t& available) override {
         available = 0;
-        const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
-        if (sent == end && answer.stall) {
-            clock.steadyMs += receiveTimeout;
-            lastError = kErrorTimeout;
-            return false;
-        }
-        if (sent == end) return !Failing("Read");
-        if (answer.msPerChunk > receiveTimeout) {
-            clock.steadyMs += receiveTimeout;
-            lastError = kErrorTimeout;
-            return false;
-        }
+        const std::size_t end = End();
+        if (sent == end) return answer.stall ? TimeOut() : !Failing("Read");
+        if (answer.msPerChunk > receiveTimeout) return TimeOut();
         clock.steadyMs += answer.msPerChunk;
         const std::size_t inCopy = answer.body.size() - sent % answer.body.size();
         available = static_cast<std::uint32_t>(std::min({answer.chunk, end - sent, inCopy}));
@@ -123,16 +114,9 @@ class FakeNetApi final : public NetApi {
         const std::string line = "Read " + Name(request) + " " + std::to_string(toRead);
         if (log.empty() || log.back() != line) Note(line);
         // A read that asks for more than is there (fullReads) meets the drop or the stall itself.
-        const std::size_t end = std::min(answer.cutAt, answer.body.size() * rounds);
-        if (sent == end && answer.stall) {
-            clock.steadyMs += receiveTimeout;
-            lastError = kErrorTimeout;
-            return false;
-        }
-        if (sent == end) {
-            read = 0;
-            return !Failing("Read");
-        }
+        const std::size_t end = End();
+        read = 0;
+        if (sent == end) return answer.stall ? TimeOut() : !Failing("Read");
         const std::size_t at = sent % std::max<std::size_t>(answer.body.size(), 1);
         read = static_cast<std::uint32_t>(
             std::min<std::size_t>({toRead, answer.body.size() - at, end - sent}));
@@ -151,6 +135,13 @@ class FakeNetApi final : public NetApi {
     std::uint32_t LastError() override { return lastError; }
 
   private:
+    // Where the body drops or stalls, and a wait there that times out.
+    std::size_t End() const { return std::min(answer.cutAt, answer.body.size() * rounds); }
+    bool TimeOut() {
+        clock.steadyMs += receiveTimeout;
+        lastError = kErrorTimeout;
+        return false;
+    }
     void Note(std::string line) {
         if (!requestsOnly) log.push_back(std::move(line));
     }
