@@ -235,12 +235,13 @@ class UpdaterCase(unittest.TestCase):
             time.sleep(0.1)
         time.sleep(float(os.environ.get("UPDATER_E2E_SETTLE", "0.5")))
 
-    def _run(self, argv, answer, timeout, before=None, env=None, **watch):
+    def _run(self, argv, answer, timeout, before=None, env=None, wine_failed=None, **watch):
         """Runs argv once, or again (DESKTOP_ATTEMPTS runs in all) while Wine's desktop fails.
 
-        A run whose windows all failed because Wine's desktop came up without a display driver
-        says nothing about the updater, so it is made again from the same state; before()
-        restores what a run changes first."""
+        A run whose windows all failed because Wine's desktop came up without a display driver,
+        or in which wine_failed() says that Wine could not start a program, says nothing about
+        the updater, so it is made again from the same state; before() restores what a run
+        changes first."""
         watch.setdefault("ignore_captions", (PROGRESS_CAPTION,))
         for attempt in range(1, desktop.DESKTOP_ATTEMPTS + 1):
             if before:
@@ -257,8 +258,9 @@ class UpdaterCase(unittest.TestCase):
                 # Programs that the run started may still show boxes: start the session afresh.
                 desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
             self.assertFalse(result.timed_out, "the run did not end in time")
-            if attempt < desktop.DESKTOP_ATTEMPTS and desktop.desktop_failed(result.stderr):
-                print(f"\n{self.id()}: Wine's desktop did not start; running again",
+            if attempt < desktop.DESKTOP_ATTEMPTS and (desktop.desktop_failed(result.stderr) or
+                                                       (wine_failed and wine_failed())):
+                print(f"\n{self.id()}: Wine's desktop or a program did not start; running again",
                       file=sys.stderr, flush=True)
                 continue
             break
@@ -285,7 +287,12 @@ class UpdaterCase(unittest.TestCase):
         def before():
             for left in (self.log, self.app / "App.exe.ran"):
                 left.unlink(missing_ok=True)
-        result = self._run(argv, answer, timeout, before=before, env=env, **watch)
+        def wine_failed():
+            # ERROR_INTERNAL_ERROR: the new process ended while Wine was starting it (seen once
+            # on a loaded machine).
+            return self.log.is_file() and "start failed error=1359" in self.log.read_text()
+        result = self._run(argv, answer, timeout, before=before, env=env,
+                           wine_failed=wine_failed, **watch)
         result.host_log = (self.log.read_text(encoding="utf-8", errors="replace").splitlines()
                            if self.log.is_file() else [])
         result.notices = [line for line in result.host_log if line.startswith("0x467")]
