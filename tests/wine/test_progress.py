@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """updater.exe under Wine: the progress window and its Cancel, old work folders on a real
-disk, and one updater at a time.
+disk, one updater at a time, and the English texts (the other suites read the Chinese ones).
 
   test_progress.py --bin <build>/bin --work <scratch folder> [--seven-zip <7z.exe>] [unittest args]
 
