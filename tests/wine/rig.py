@@ -12,7 +12,8 @@ API
                           other processes, find it ready (a lock file orders concurrent makers).
       .env(display=None, extra=None) -> dict
                           the environment for wine: WINEPREFIX, WINEDEBUG=-all,
-                          LANG=zh_CN.UTF-8, WINEDLLOVERRIDES, DISPLAY only when given
+                          LANG and LC_ALL zh_CN.UTF-8 (the programs' language, whatever the
+                          machine's locale), WINEDLLOVERRIDES, DISPLAY only when given
                           (removed otherwise); `extra` entries are added last.
       .run(exe, args, timeout, display=None, extra_env=None) -> subprocess.CompletedProcess
                           `wine exe args...`, stdout and stderr captured as bytes; the
@@ -89,6 +90,7 @@ class WinePrefix:
             "WINEPREFIX": str(self.path),
             "WINEDEBUG": "-all",
             "LANG": "zh_CN.UTF-8",
+            "LC_ALL": "zh_CN.UTF-8",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
         if display is None:

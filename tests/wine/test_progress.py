@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """updater.exe under Wine: the progress window and its Cancel, old work folders on a real
-disk, and one updater at a time.
+disk, one updater at a time, and the English texts (the other suites read the Chinese ones).
 
   test_progress.py --bin <build>/bin --work <scratch folder> [--seven-zip <7z.exe>] [unittest args]
 
@@ -45,15 +45,15 @@ class ProgressWatcher:
     its class with window_probe.exe, runs extra(display) once, then presses key in it (again
     each second until it has gone) and times how long it took to go."""
 
-    def __init__(self, case, key=None, extra=None):
+    def __init__(self, case, key=None, extra=None, caption=PROGRESS_CAPTION):
         self.report_path = case.app / "progress-window.txt"
         self.report_path.unlink(missing_ok=True)
-        self.key, self.extra = key, extra
+        self.key, self.extra, self.caption = key, extra, caption
         self.seen = self.probe = self.pressed = self.gone = None
 
     def windows(self, display):
         return [w for w in display.visible_windows("updater.exe")
-                if display.window_name(w) == PROGRESS_CAPTION]
+                if display.window_name(w) == self.caption]
 
     def __call__(self, display):
         windows = self.windows(display)
@@ -174,20 +174,42 @@ class OneUpdaterAtATimeTest(base.UpdaterCase):
         second = {}
 
         def start_second(display):
-            # The same folder spelt in other letter case: Wine finds it all the same.
+            # The same folder spelt in other letter case: Wine finds it all the same. With an
+            # option field the exit code says that another updater runs.
             exe = base.rig.WinePrefix.windows_path(self.app / "updater.exe")
-            process = wine(exe.upper(), f"1.0#0#{second_manifest}", stderr=subprocess.PIPE)
-            _, stderr = process.communicate(timeout=60)
-            second.update(code=process.returncode,
-                          boxes=base.desktop.box_texts(stderr.decode("utf-8", "replace")))
+            for options in ("", "#silent"):
+                process = wine(exe.upper(), f"1.0#0#{second_manifest}{options}",
+                               stderr=subprocess.PIPE)
+                _, stderr = process.communicate(timeout=60)
+                second[options] = (process.returncode,
+                                   base.desktop.box_texts(stderr.decode("utf-8", "replace")))
 
         watcher = ProgressWatcher(self, "Escape", extra=start_second)
         result = self.run_host("1.0", url, timeout=120, during=watcher)
         watcher.ended()
-        self.assertEqual((second["code"], second["boxes"]), (0, []))
+        self.assertEqual(second, {"": (0, []), "#silent": (3, [])})
         self.assertFalse(any("second=1" in r.target for r in ENV["fault"].requests))
         self.assertBoxes(result, [QUESTION])
         self.assertEqual(len(list(ENV["prefix"].temp_dir().glob(result.work.name + "-*"))), 0)
+
+
+class EnglishTest(base.UpdaterCase):
+    def test_a_user_of_another_language_reads_english(self):
+        self.use_real_archiver()  # which refuses the pattern bytes: the failure box follows
+        url = self.serve("update.xml", manifest("2.0", package=(
+            "app.7z", ENV["fault"].url("throttle?size=450000&rate=150000&case=english"))))
+        question = base.desktop.Box("Information", "A new version is available. Update now?")
+        watcher = ProgressWatcher(self, caption="Updating")
+        result = self.run_host(
+            "1.0", url, env={"LC_ALL": "en_US.UTF-8"}, during=watcher,
+            ignore_captions=("Updating",), answer=lambda box: base.desktop.YES
+            if box == question else base.desktop.OK)
+        self.assertBoxes(result, [question, base.desktop.Box(
+            "Error", "The update failed. Please try again later.")])
+        caption, _, children = watcher.looks()[0]
+        self.assertEqual((caption, children[0][1], children[3][1]),
+                         ("Updating", "Downloading the update…", "Cancel"))
+        self.assertRegex(children[2][1], SIZE_TEXT)
 
 
 if __name__ == "__main__":

@@ -45,11 +45,19 @@ RIG_FILES = {"host.log", "App.exe.ran", "7z-calls.log"}
 
 
 def answer_yes(box):
-    return desktop.YES if box.text == QUESTION.text else desktop.OK
+    return desktop.YES if box.text.startswith(QUESTION.text) else desktop.OK
 
 
 def answer_no(box):
-    return desktop.NO if box.text == QUESTION.text else desktop.OK
+    return desktop.NO if box.text.startswith(QUESTION.text) else desktop.OK
+
+
+# Starts the host (the arguments after the first four), waits for its window in its log and
+# starts the updater with it, so that the shell's exit code is the updater's.
+APART = ('log=$1 updater=$2 version=$3 url=$4; shift 4; "$@" & '
+         'until w=$(grep -om1 "^host window=[-0-9]*" "$log"); do '
+         'kill -0 $! 2>/dev/null || exit 9; sleep 0.05; done; '
+         'exec wine "$updater" "$version#${w#*=}#$url"')
 
 
 ARGS = None
@@ -111,16 +119,17 @@ def tearDownModule(servers=("fault", "nginx")):
 
 
 def manifest(version, type_="0", run="App.exe", install=None, exe=None, exe_ex=None,
-             package=None, root="config"):
+             package=None, root="config", notes=None):
     """update.xml text; install, exe, exe_ex and package are (name, url) pairs.
 
     package stands for both UpdateExe and UpdateExeEx, whatever the version step."""
     exe, exe_ex = exe or package, exe_ex or package
     def attr(value):
-        return escape(value, {'"': "&quot;"})
+        return escape(value, {'"': "&quot;", "\n": "&#10;"})
 
     lines = ['<?xml version="1.0" encoding="utf-8"?>', f"<{root}>",
-             f'  <update version="{attr(version)}" type="{attr(type_)}" run="{attr(run)}"/>']
+             f'  <update version="{attr(version)}" type="{attr(type_)}" run="{attr(run)}"'
+             + (f' notes="{attr(notes)}"' if notes else "") + "/>"]
     if install:
         lines.append(f'  <UpdateInstall name="{attr(install[0])}" url="{attr(install[1])}" '
                      'size="1"/>')
@@ -226,20 +235,21 @@ class UpdaterCase(unittest.TestCase):
             time.sleep(0.1)
         time.sleep(float(os.environ.get("UPDATER_E2E_SETTLE", "0.5")))
 
-    def _run(self, argv, answer, timeout, before=None, **watch):
+    def _run(self, argv, answer, timeout, before=None, env=None, wine_failed=None, **watch):
         """Runs argv once, or again (DESKTOP_ATTEMPTS runs in all) while Wine's desktop fails.
 
-        A run whose windows all failed because Wine's desktop came up without a display driver
-        says nothing about the updater, so it is made again from the same state; before()
-        restores what a run changes first."""
+        A run whose windows all failed because Wine's desktop came up without a display driver,
+        or in which wine_failed() says that Wine could not start a program, says nothing about
+        the updater, so it is made again from the same state; before() restores what a run
+        changes first."""
         watch.setdefault("ignore_captions", (PROGRESS_CAPTION,))
         for attempt in range(1, desktop.DESKTOP_ATTEMPTS + 1):
             if before:
                 before()
             self._settle()
             first = self._next_second()
-            env = ENV["prefix"].env(extra={"WINEDEBUG": desktop.WINEDEBUG})
-            result = desktop.run_answering(ENV["display"], argv, env, answer,
+            wine_env = ENV["prefix"].env(extra={"WINEDEBUG": desktop.WINEDEBUG, **(env or {})})
+            result = desktop.run_answering(ENV["display"], argv, wine_env, answer,
                                            watch_classes=("conhost.exe", "updater.exe"),
                                            timeout=timeout,
                                            **watch)
@@ -248,37 +258,50 @@ class UpdaterCase(unittest.TestCase):
                 # Programs that the run started may still show boxes: start the session afresh.
                 desktop.keep_wine_on_display(ENV["prefix"], ENV["display"])
             self.assertFalse(result.timed_out, "the run did not end in time")
-            if attempt < desktop.DESKTOP_ATTEMPTS and desktop.desktop_failed(result.stderr):
-                print(f"\n{self.id()}: Wine's desktop did not start; running again",
+            if attempt < desktop.DESKTOP_ATTEMPTS and (desktop.desktop_failed(result.stderr) or
+                                                       (wine_failed and wine_failed())):
+                print(f"\n{self.id()}: Wine's desktop or a program did not start; running again",
                       file=sys.stderr, flush=True)
                 continue
             break
         result.work = self._work_folder(first, ENV["last_second"])
         return result
 
-    def run_host(self, version, manifest_url, host=(), answer=answer_yes, timeout=90, **watch):
+    def run_host(self, version, manifest_url, host=(), answer=answer_yes, timeout=90, code=0,
+                 apart=False, env=None, **watch):
         """The test host (with its options `host`) starts the updater with its own window
         handle in the launch string; the run is over once every program of it has ended.
 
-        watch goes to desktop.run_answering (ignore_captions, during)."""
+        code: the updater's exit code. apart: the test starts the updater with the host's
+        window, to see its exit code after the host closed on 0x467 (which must come).
+        env: more environment for Wine. watch goes to desktop.run_answering (ignore_captions,
+        during)."""
         self.log = self.app / "host.log"
-        argv = ["wine", str(ARGS.bin / "test_host.exe"),
-                self.windows_path(self.app / "updater.exe"), version, manifest_url,
-                self.windows_path(self.log), self.windows_path(self.app / "data.txt"),
+        updater = self.windows_path(self.app / "updater.exe")
+        argv = ["wine", str(ARGS.bin / "test_host.exe"), "-" if apart else updater, version,
+                manifest_url, self.windows_path(self.log), self.windows_path(self.app / "data.txt"),
                 *[self.windows_path(self.app / o) if o == HELD else o for o in host]]
+        if apart:
+            argv = ["sh", "-c", APART, "apart", self.log, updater, version, manifest_url, *argv]
 
         def before():
             for left in (self.log, self.app / "App.exe.ran"):
                 left.unlink(missing_ok=True)
-        result = self._run(argv, answer, timeout, before=before, **watch)
+        def wine_failed():
+            # ERROR_INTERNAL_ERROR: the new process ended while Wine was starting it (seen once
+            # on a loaded machine).
+            return self.log.is_file() and "start failed error=1359" in self.log.read_text()
+        result = self._run(argv, answer, timeout, before=before, env=env,
+                           wine_failed=wine_failed, **watch)
         result.host_log = (self.log.read_text(encoding="utf-8", errors="replace").splitlines()
                            if self.log.is_file() else [])
         result.notices = [line for line in result.host_log if line.startswith("0x467")]
         # A host that got 0x467 closes, unless it hangs; else it reports the updater's exit code.
         hung = tuple(host[-1:]) == ("--stay",)
-        end = "host exits" if result.notices and not hung else "updater exit=0"
+        closed = result.notices and not hung
+        end = "host exits" if closed else f"updater exit={code}"
         self.assertEqual(result.host_log[-1:], [end], "\n".join(result.host_log) + result.stderr)
-        self.assertEqual(result.returncode, 0)
+        self.assertEqual(result.returncode, 0 if closed and not apart else code)
         return result
 
     def run_scenario(self, scenario, version="1.0"):
@@ -287,10 +310,12 @@ class UpdaterCase(unittest.TestCase):
             self.use_slow_archiver()
         else:
             self.use_real_archiver()
-        url = scenario.serve(self)
+        url = scenario.serve(self) + (f"#{scenario.options}" if scenario.options else "")
         before = digest(self.app)
         result = self.run_host(version, url, scenario.host, scenario.answer,
-                               timeout=150 if "--stay" in scenario.host else 90)
+                               timeout=150 if "--stay" in scenario.host else 90,
+                               code=scenario.code,
+                               apart=bool(scenario.options) and scenario.notified)
         self.assertBoxes(result, scenario.boxes)
         self.assertEqual(result.notices, [f"0x467 wParam=0 lParam=0 watched={OLD_DATA}\\n"]
                          if scenario.notified else [])
@@ -390,7 +415,8 @@ class Scenario:
     notified: the host got one 0x467 while data.txt was still the old one. app: "new" (the
     package's files put in, every other file kept), "old" (the folder as it was) or None (not
     compared). ran: what App.exe.ran holds, None when the run target must not start. log:
-    update.log lines in order. check(case, result): what else the scenario shows."""
+    update.log lines in order. check(case, result): what else the scenario shows. options: the
+    launch string's option field; code: the updater's exit code."""
     name: str
     serve: Callable
     boxes: tuple = (QUESTION,)
@@ -402,6 +428,8 @@ class Scenario:
     ran: str = "data=version 2.0"
     log: tuple = ()
     check: Callable = None
+    options: str = ""
+    code: int = 0
 
 
 def archive(case, name="app.7z", options=(), cut=False):
@@ -440,12 +468,14 @@ def check_archiver_call(case, result):
 LONG_NAME = "pkg\\" + "\\".join(["d" * 200] * 5) + "\\app.7z"
 
 
-def serve_dropped(case):
-    """The archive on the fault server, whose first answer breaks off half way."""
+def serve_dropped(case, route="drop"):
+    """The archive on the fault server, whose first answer breaks off half way; at route
+    "throttle" it comes whole in about 2 s instead, long enough for the progress window."""
     case.serve_archive("app.7z", case.new_app_files())
     data = (case.web / "app.7z").read_bytes()
     ENV["fault"].bodies[case.name] = data
-    case.package = ENV["fault"].url(f"drop?size={len(data)}&key={case.name}")
+    rate = f"&rate={len(data) // 2}" if route == "throttle" else ""
+    case.package = ENV["fault"].url(f"{route}?size={len(data)}&key={case.name}{rate}")
     return case.serve_update(case.package)
 
 
@@ -484,6 +514,19 @@ def serve_installer(case):
 def check_installer(case, result):
     case.wait_for(result.work / "Setup.exe.ran")
     case.assertEqual(case.update_log(result)[-1], "outcome: installer started")
+
+
+def check_nothing_fetched(case, result):
+    case.assertEqual(sorted(p.name for p in result.work.iterdir()), ["update.log", "update.xml"])
+    case.assertFalse(any(case.name in r.target for r in ENV["fault"].requests))
+
+
+def serve_check(case, version="2.0"):
+    return case.serve("update.xml", manifest(version, package=(
+        "app.7z", ENV["fault"].url(f"ok?size=64&{case.name}=1"))))
+
+
+NOTES = "修复了断线后无法继续下载的问题\n- faster start"
 
 
 def check_hung_host(case, result):
@@ -531,6 +574,28 @@ SCENARIOS = [
     Scenario("unreachable_server",
              lambda case: f"http://127.0.0.1:{rig.free_port()}/update.xml",
              boxes=(FAILED,), notified=False, app="old", ran=None),
+    # Options: silent takes the host's call as the consent and shows nothing at all, not even
+    # the progress window of a slow download; the exit code tells the outcome.
+    Scenario("silent_update", lambda case: serve_dropped(case, "throttle"), boxes=(),
+             options="silent",
+             log=("silent run, the host's call is the consent", "outcome: archive applied"),
+             check=lambda case, result: case.assertEqual(
+                 {w for w in result.watched_windows if w[0] == "updater.exe"}, set())),
+    Scenario("silent_damaged_archive", lambda case: archive(case, cut=True), boxes=(),
+             options="silent", code=1, app="old", ran=f"data={OLD_DATA}"),
+    # A check fetches the manifest only (silent adds nothing to it) and never tells the host.
+    Scenario("check_finds_an_update", serve_check, boxes=(), options="silent,check", code=4,
+             notified=False, app="old", ran=None, log=("outcome: update on offer",),
+             check=check_nothing_fetched),
+    Scenario("check_up_to_date", lambda case: serve_check(case, "1.0"), boxes=(),
+             options="check", notified=False, app="old", ran=None, log=("outcome: up to date",),
+             check=check_nothing_fetched),
+    # Release notes under the question; an unknown option is only logged; No is exit code 5.
+    Scenario("notes_under_the_question", lambda case: case.serve("update.xml", manifest(
+                 "2.0", package=("app.7z", "http://127.0.0.1:1/x"), notes=NOTES)),
+             boxes=(desktop.Box(QUESTION.caption, f"{QUESTION.text}\n\n{NOTES}"),),
+             answer=answer_no, options="later", code=5, notified=False, app="old", ran=None,
+             log=("unknown option ignored: later", "outcome: declined")),
 ]
 
 

@@ -6,7 +6,8 @@
 // It owns a hidden top-level window, starts the updater with the launch string
 // "<version>#<window handle>#<manifest url>", pumps messages, and appends one line to the log
 // for each message 0x467: what the watched file holds at that moment (the updater must notify
-// before it touches the application folder).
+// before it touches the application folder). With "-" for the updater it starts nothing and
+// waits for 0x467: the test starts the updater itself, to see its exit code.
 //
 // Like a well-behaved application it closes on 0x467: it answers, logs "host exits" and ends
 // its process with code 0. Without a notice it waits for the updater and logs
@@ -155,17 +156,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(updater.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    const DWORD started = updater == L"-" ? 0 : 1;
+    if (started && !CreateProcessW(updater.c_str(), writable.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &process)) {
         AppendLog("start failed error=" + std::to_string(GetLastError()));
         return 2;
     }
-    CloseHandle(process.hThread);
+    if (started) CloseHandle(process.hThread);
 
     // Pump until the updater has exited: its SendMessageW is served from this loop.
     for (;;) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT);
-        if (woke == WAIT_OBJECT_0) break;
+        DWORD woke =
+            MsgWaitForMultipleObjects(started, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+        if (started && woke == WAIT_OBJECT_0) break;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
