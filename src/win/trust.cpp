@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
 #include "win/owned_handle.h"
 #include "win/trust.h"
 #include "win/wide.h"
@@ -19,10 +20,7 @@ namespace {
 
 // "BCryptVerifySignature failed: 0xC000A000", the code as support staff look it up.
 void LogFailure(app::RunLog& log, std::u16string_view call, unsigned long code) {
-    std::u16string line(call);
-    line += u" failed: 0x";
-    for (int shift = 28; shift >= 0; shift -= 4) line += u"0123456789ABCDEF"[(code >> shift) & 15];
-    log.Write(line);
+    log.Write(std::u16string(call) + u" failed: 0x" + base::HexDigits(code, 8, true));
 }
 
 class Algorithm {
@@ -45,11 +43,12 @@ class Algorithm {
 
 class Hash {
   public:
+    // The status says why there is no hash: the algorithm's, when that could not be opened.
     explicit Hash(const Algorithm& algorithm) {
-        if (!algorithm.Get() || !BCRYPT_SUCCESS(BCryptCreateHash(algorithm.Get(), &handle, nullptr,
-                                                                 0, nullptr, 0, 0))) {
-            handle = nullptr;
-        }
+        status = algorithm.Get()
+                     ? BCryptCreateHash(algorithm.Get(), &handle, nullptr, 0, nullptr, 0, 0)
+                     : algorithm.status;
+        if (!BCRYPT_SUCCESS(status)) handle = nullptr;
     }
     ~Hash() {
         if (handle) BCryptDestroyHash(handle);

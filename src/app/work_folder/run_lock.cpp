@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/text.h"
+
 namespace app {
 
 std::u16string RunLockName(std::u16string_view appFolder) {
@@ -11,15 +13,11 @@ std::u16string RunLockName(std::u16string_view appFolder) {
     // FNV-1a over the UTF-16 units, ASCII letters folded, "/" read as "\".
     std::uint64_t hash = 0xcbf29ce484222325ull;
     for (char16_t unit : appFolder) {
-        if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - u'a' + u'A');
+        unit = base::AsciiUpper(unit);
         if (unit == u'/') unit = u'\\';
         hash = (hash ^ unit) * 0x100000001b3ull;
     }
-    std::u16string name = u"Local\\UpdaterRun-";
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        name += u"0123456789abcdef"[(hash >> shift) & 0xF];
-    }
-    return name;
+    return u"Local\\UpdaterRun-" + base::HexDigits(hash, 16);
 }
 
 }  // namespace app
