@@ -120,4 +120,16 @@ TEST(StaysInWorkFolder, RefusesNamesThatLeaveTheFolder) {
     }
 }
 
+TEST(IsRunFileName, RefusesNamesThatWouldOverwriteTheRunsOwnFiles) {
+    for (const std::u16string name :
+         {u"", u"\\.", u"update.xml", u"UPDATE.LOG", u".\\Update.Xml.Sig", u"update~1.sig",
+          u"UPDATE~12.XML", u"up~3.log"}) {
+        EXPECT_TRUE(app::IsRunFileName(name)) << apptest::Utf8(name);
+    }
+    for (const std::u16string name : {u"pkg\\update.log", u"update.xml.7z", u"app~1.7z",
+                                      u"update~.sig", u"update~1x.log", u"app.7z"}) {
+        EXPECT_FALSE(app::IsRunFileName(name)) << apptest::Utf8(name);
+    }
+}
+
 }  // namespace

@@ -6,7 +6,17 @@
 namespace app {
 
 bool CheckOffer(Offer& offer, bool manifestSigned, RunLog& log) {
+    // A package element without item, name or url offers nothing to fetch: asking the user
+    // first would only lead to a failure.
+    if (offer.name.empty() || offer.address.empty()) {
+        log.Write(u"package refused: the package element gives no item, name or url");
+        return false;
+    }
     // The name comes from the server.
+    if (IsRunFileName(offer.name)) {
+        log.Write(u"package refused: its name is one of the run's own files: " + offer.name);
+        return false;
+    }
     if (!StaysInWorkFolder(offer.name)) {
         log.Write(u"package name leaves the work folder: " + offer.name);
         return false;

@@ -1,6 +1,9 @@
 #include "app/manifest/package_name.h"
 
 #include <array>
+#include <vector>
+
+#include "base/text.h"
 
 namespace app {
 namespace {
@@ -9,16 +12,39 @@ bool IsSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
 }
 
-char16_t Upper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+bool EqualsNoCase(std::u16string_view text, std::u16string_view upper) {
+    return base::EqualsIgnoringAsciiCase(text, upper);
 }
 
-bool EqualsNoCase(std::u16string_view text, std::u16string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (Upper(text[i]) != upper[i]) return false;
+// The components of a name that name something: "." and empty ones (from "a\\b") do not.
+std::vector<std::u16string_view> NamedComponents(std::u16string_view name) {
+    std::vector<std::u16string_view> components;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && !IsSeparator(name[end])) ++end;
+        const std::u16string_view component = name.substr(start, end - start);
+        if (!component.empty() && component != u".") components.push_back(component);
+        start = end + 1;
     }
-    return true;
+    return components;
+}
+
+// "UPDATE~1.SIG": a short alias Windows may give a long name of the run's own, such as
+// update.xml.sig, which the package would then overwrite.
+bool LooksLikeShortAlias(std::u16string_view component) {
+    const std::size_t dot = component.rfind(u'.');
+    const std::size_t tilde = component.rfind(u'~', dot);
+    if (dot == std::u16string_view::npos || tilde == std::u16string_view::npos ||
+        tilde + 1 == dot) {
+        return false;
+    }
+    for (std::size_t i = tilde + 1; i < dot; ++i) {
+        if (component[i] < u'0' || component[i] > u'9') return false;
+    }
+    const std::u16string_view extension = component.substr(dot + 1);
+    return EqualsNoCase(extension, u"XML") || EqualsNoCase(extension, u"SIG") ||
+           EqualsNoCase(extension, u"LOG");
 }
 
 // Windows drops trailing dots and blanks from a path component, so ".. " or "..." can act as
@@ -71,6 +97,14 @@ bool StaysInWorkFolder(std::u16string_view name) {
         start = end + 1;
     }
     return true;
+}
+
+bool IsRunFileName(std::u16string_view name) {
+    const std::vector<std::u16string_view> components = NamedComponents(name);
+    if (components.size() != 1) return components.empty();
+    const std::u16string_view only = components.front();
+    return EqualsNoCase(only, u"UPDATE.XML") || EqualsNoCase(only, u"UPDATE.XML.SIG") ||
+           EqualsNoCase(only, u"UPDATE.LOG") || LooksLikeShortAlias(only);
 }
 
 }  // namespace app

@@ -13,4 +13,9 @@ namespace app {
 // or blank. Sub-folders are fine.
 bool StaysInWorkFolder(std::u16string_view name);
 
+// True when the name is empty or names one of the run's own files in the work folder
+// (update.xml, update.xml.sig, update.log, any case, or a short "~n" alias of such a name),
+// which the package would overwrite.
+bool IsRunFileName(std::u16string_view name);
+
 }  // namespace app
