@@ -31,6 +31,14 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// Units that could make a line of their own, or make one look like another, in a reader of
+// the log: C0 and C1 controls, the Unicode line and paragraph separators, and the marks and
+// overrides that change the direction of text (U+202E shows "exe.txt" as "txt.exe").
+bool BreaksTheLine(char16_t unit) {
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x200E || unit == 0x200F ||
+           (unit >= 0x2028 && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069);
+}
+
 }  // namespace
 
 std::string LogLine(const LogTime& time, std::u16string_view text) {
@@ -48,7 +56,7 @@ std::string LogLine(const LogTime& time, std::u16string_view text) {
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        if (unit < 0x20 || unit == 0x7F) {
+        if (BreaksTheLine(unit)) {
             line += ' ';
         } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
                    text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

@@ -16,9 +16,10 @@ struct LogTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// "2026-12-07 01:45:12.345 " and the line in UTF-8, ended by CR LF. Line breaks and other
-// control characters inside become blanks, so that text from a server or a launch string
-// cannot make lines of its own; a lone surrogate becomes U+FFFD.
+// "2026-12-07 01:45:12.345 " and the line in UTF-8, ended by CR LF. Line breaks, other control
+// characters (C0 and C1), the line and paragraph separators and the direction marks and
+// overrides inside become blanks, so that text from a server or a launch string cannot make
+// lines of its own or pass for other text; a lone surrogate becomes U+FFFD.
 std::string LogLine(const LogTime& time, std::u16string_view text);
 
 class FileRunLog final : public RunLog {

@@ -31,12 +31,13 @@ PackageFetch FetchPackage(Roles& roles, std::int32_t hostWindow, const std::u16s
         // once that handle closes. Its report is not settled, so it is not logged.
         const base::FileResult removed = DeletePackage(roles.files, packagePath);
         const bool cancelled = end == TransferEnd::Cancelled;
-        roles.log.Write(
-            (cancelled ? std::u16string(u"package download cancelled by the user")
-                       : u"package " + address + u": failed: Stalled (less than 1 KiB in 60 s)") +
-            u"; partial package " +
-            (removed.Ok() ? std::u16string(u"deleted")
-                          : u"not deleted: error " + base::DecimalText(removed.systemCode)));
+        roles.log.Write((cancelled ? std::u16string(u"package download cancelled by the user")
+                                   : u"package " + AddressForLog(address) +
+                                         u": failed: Stalled (less than 1 KiB in 60 s)") +
+                        u"; partial package " +
+                        (removed.Ok()
+                             ? std::u16string(u"deleted")
+                             : u"not deleted: error " + base::DecimalText(removed.systemCode)));
         return cancelled ? PackageFetch::Cancelled : PackageFetch::Failed;
     }
     // The transfer has ended: its report is settled.

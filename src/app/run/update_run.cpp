@@ -4,6 +4,7 @@
 
 #include "app/apply/apply_update.h"
 #include "app/apply/host.h"
+#include "app/log/download_log.h"
 #include "app/manifest/read_manifest.h"
 #include "app/package/delete_package.h"
 #include "app/package/digest_check.h"
@@ -70,7 +71,7 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
         return {RunOutcome::AnotherRunActive, 0, {}, options};
     }
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
-                    launchString);
+                    LaunchStringForLog(launchString));
     for (const std::u16string& word : options.unknown) {
         roles.log.Write(u"unknown option ignored: " + word);
     }
