@@ -80,14 +80,14 @@ TEST(WorkFolderCleanup, RemovesOnlyOurFoldersPastAWeekAndSkipsThoseThatStay) {
 
 TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
     apptest::FakeRun run;
-    const std::u16string first = app::MakeFreshWorkFolder(run.roles);
-    EXPECT_EQ(first, run.WorkFolder() + u"\\");
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"\\");
     EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-2\\");
     EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), run.WorkFolder() + u"-3\\");
-    // A folder that cannot be made at all keeps the plain name, for the download to make.
+    // A folder that cannot be made at all is no reason to use one that is there already.
     run.files.failAt = run.files.calls + 1;
     run.files.failWith = {base::FileError::AccessDenied, 5};
-    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), first);
+    EXPECT_EQ(app::MakeFreshWorkFolder(run.roles), std::nullopt);
+    EXPECT_NE(run.log.lines.back().find(u"access denied (error 5)"), std::u16string::npos);
 }
 
 TEST(RunLockName, OneNameForEverySpellingOfAFolder) {

@@ -24,7 +24,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
         app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
         app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
-        bool otherUpdater = false, appInUse = false;
+        bool otherUpdater = false, appInUse = false, noTempFolder = false;
         State archiver = State::Ended;
         std::uint32_t exitCode = 0;
         app::WaitResult host = app::WaitResult::Ended;
@@ -39,6 +39,11 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .seen = "GET srv/none.xml; " + kFail,
          .steps = {u"manifest http://srv/none.xml: HTTP 404, length -1, received 0, retries 0",
                    u"failed: NotFound", u"outcome: failed"}},
+        // No fresh work folder: the run fails rather than use one someone else may have laid out.
+        {.what = "no work folder",
+         .noTempFolder = true,
+         .seen = kFail,
+         .steps = {u"no fresh work folder could be made", u"outcome: failed"}},
         {.what = "manifest unreadable",
          .manifest = "<config><update",
          .seen = get + kFail,
@@ -124,6 +129,7 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         run.processes.otherUpdaterRuns = c.otherUpdater;
         run.processes.archiverRun = {c.archiver, c.exitCode, 2};
         run.processes.hostWait = c.host;
+        if (c.noTempFolder) run.files.nodes.erase(u"C:\\Temp");
         if (c.appInUse) {
             run.files.AddFile(u"C:\\App\\App.exe", "old");
             run.files.inUse[u"C:\\App\\App.exe"] = 1000;

@@ -20,12 +20,14 @@
 namespace app {
 namespace {
 
-// Old work folders go and this run's is made; the log moves into it.
-std::u16string StartWorkFolder(Roles& roles) {
+// Old work folders go and this run's is made; the log moves into it. None when no fresh one
+// could be made.
+std::optional<std::u16string> StartWorkFolder(Roles& roles) {
     RemoveOldWorkFolders(roles);
-    const std::u16string workFolder = MakeFreshWorkFolder(roles);
-    roles.log.UseFolder(workFolder);
-    roles.log.Write(u"work folder " + workFolder);
+    const std::optional<std::u16string> workFolder = MakeFreshWorkFolder(roles);
+    if (!workFolder) return std::nullopt;
+    roles.log.UseFolder(*workFolder);
+    roles.log.Write(u"work folder " + *workFolder);
     return workFolder;
 }
 
@@ -77,7 +79,9 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     }
     const std::optional<LaunchString> launch = ReadLaunchString(launchString);
     if (!launch) return {RunOutcome::ParameterError, 0, {}, options};
-    const RunInput input{*launch, options, appFolder, StartWorkFolder(roles)};
+    const std::optional<std::u16string> workFolder = StartWorkFolder(roles);
+    if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, {}, options};
+    const RunInput input{*launch, options, appFolder, *workFolder};
     RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}, options};
     // Opened now, while its window surely exists, so that the process waited for later is
     // this one even if its id is given to another after it ended.

@@ -21,17 +21,19 @@ std::u16string MakeWorkFolder(Roles& roles) {
     return roles.processes.TempPath() + u"UpdateTemp" + GetRunNumber(roles) + u"\\";
 }
 
-std::u16string MakeFreshWorkFolder(Roles& roles) {
+std::optional<std::u16string> MakeFreshWorkFolder(Roles& roles) {
     const std::u16string plain = MakeWorkFolder(roles);
     const std::u16string base = plain.substr(0, plain.size() - 1);
     // Made rather than looked for: two runs that look at the same moment cannot both win.
+    base::FileResult made;
     for (int suffix = 1; suffix <= kMostWorkFolderSuffixes; ++suffix) {
         const std::u16string name = suffix == 1 ? base : base + u"-" + base::DecimalText(suffix);
-        const base::FileResult made = roles.files.MakeFolder(name);
+        made = roles.files.MakeFolder(name);
         if (made.Ok()) return name + u"\\";
         if (!made.Is(base::FileError::Exists)) break;
     }
-    return plain;
+    roles.log.Write(u"no fresh work folder could be made at " + base + u": " + made.Describe());
+    return std::nullopt;
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #pragma once
 // Each run works in a folder of its own under the temporary directory, made here.
 
+#include <optional>
 #include <string>
 
 #include "app/run/roles.h"
@@ -18,8 +19,8 @@ std::u16string GetRunNumber(Roles& roles);
 std::u16string MakeWorkFolder(Roles& roles);
 
 // MakeWorkFolder's name, made now; when a run of the same second has it already, the name with
-// the first free suffix. When the folder cannot be made at all, the plain name, uncreated, as
-// before: the download then makes it.
-std::u16string MakeFreshWorkFolder(Roles& roles);
+// the first free suffix. None, with the reason in the log, when no fresh folder can be made: a
+// folder that is there already may have been laid out by someone else, so it is never used.
+std::optional<std::u16string> MakeFreshWorkFolder(Roles& roles);
 
 }  // namespace app
