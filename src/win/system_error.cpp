@@ -8,10 +8,10 @@ base::FileError FileErrorOf(std::uint32_t code) {
     switch (code) {
         case ERROR_SUCCESS:
             return base::FileError::None;
+        // Only these say the entry is not there; a drive or share that cannot be reached may
+        // well hold it, so those are Other.
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH:
             return base::FileError::NotFound;
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:

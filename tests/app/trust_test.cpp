@@ -131,6 +131,10 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
          signature + fail},
         {"signed, no digest", key, "", sig, true, signature + fail},
         {"signed, key unreadable", "-----BEGIN PUBLIC KEY-----", digest, sig, true, get + fail},
+        // Only a key that is surely not there lets a manifest in unchecked: a key file that
+        // cannot be read, or a folder by its name, refuses it.
+        {"key file denied", key, "", noSig, true, get + fail},
+        {"key name is a folder", "", "", noSig, true, get + fail},
         // Nor is a manifest taken when the updater cannot tell whether a key lies beside it.
         {"no module path", "", "", noSig, true, get + fail},
         // Padded to the most a manifest may hold; one byte more and it is refused unread.
@@ -143,6 +147,8 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
         if (!c.keyFile.empty()) run.files.AddFile(u"C:\\App\\update-key.pem", c.keyFile);
         if (!c.signature.empty()) run.net.bodies[u"srv/update.xml.sig"] = c.signature;
         if (c.what == "no module path") run.processes.modulePath.clear();
+        if (c.what == "key name is a folder") run.files.AddFolder(u"C:\\App\\update-key.pem");
+        if (c.what == "key file denied") run.files.denied.insert(u"C:\\App\\update-key.pem");
         run.net.bodies[u"srv/app.7z"] = "package bytes";
         const std::string text =
             apptest::Offer("app.7z", "0", c.sha256.empty() ? "" : " sha256=\"" + c.sha256 + "\"");

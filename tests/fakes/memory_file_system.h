@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,14 @@ class MemoryFileSystem final : public base::FileSystem {
     int failAt = 0;  // the call that fails (1 is the first); 0: none
     base::FileResult failWith{base::FileError::DiskFull, 112};
     std::map<std::u16string, int> inUse;  // path: how many more calls find it in use
+    // Paths this user may not even look at: every call is denied, and their kind is unknown.
+    std::set<std::u16string> denied;
     // Writes into open files fail once a file would grow past this; 0: no limit.
     std::size_t diskLimit = 0;
 
     // --- base::FileSystem ---
     base::EntryKind KindOf(const std::u16string& path) override {
+        if (denied.contains(Key(path))) return base::EntryKind::None;
         const auto found = nodes.find(Key(path));
         if (found == nodes.end()) return base::EntryKind::None;
         return found->second.folder ? base::EntryKind::Folder : base::EntryKind::File;
@@ -206,6 +210,7 @@ class MemoryFileSystem final : public base::FileSystem {
     }
     base::FileResult Step(const std::u16string& path) {
         if (++calls == failAt) return failWith;
+        if (denied.contains(Key(path))) return {base::FileError::AccessDenied, 5};
         const auto busy = inUse.find(Key(path));
         if (busy != inUse.end() && busy->second > 0) {
             --busy->second;

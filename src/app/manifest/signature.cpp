@@ -13,16 +13,6 @@ namespace {
 constexpr std::size_t kLongestKeyFile = 64 * 1024;
 constexpr std::size_t kLongestSignature = 4 * 1024;
 
-// The whole file, or none (and why, in the log) when it cannot be read or is too long.
-std::optional<std::string> ReadSmall(Roles& roles, const std::u16string& path,
-                                     std::size_t maxBytes) {
-    std::string bytes;
-    const base::FileResult read = roles.files.ReadSmallFile(path, maxBytes, bytes);
-    if (read.Ok()) return bytes;
-    roles.log.Write(u"could not read " + path + u": " + read.Describe());
-    return std::nullopt;
-}
-
 ManifestTrust Refuse(Roles& roles, std::u16string_view reason) {
     roles.log.Write(u"manifest refused: " + std::u16string(reason));
     return ManifestTrust::Refused;
@@ -37,13 +27,17 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
     const std::u16string& appFolder = input.appFolder;
     if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
-    // Anything by that name counts: a folder there is no key, and refuses the manifest.
-    if (roles.files.KindOf(keyPath) == base::EntryKind::None) {
+    // Only a key that is surely not there lets the manifest in unchecked. Any other failure (no
+    // access, a share that dropped, a folder by that name) refuses it: a failed call must not
+    // switch the check off.
+    std::string pem;
+    const base::FileResult read = roles.files.ReadSmallFile(keyPath, kLongestKeyFile, pem);
+    if (read.Is(base::FileError::NotFound)) {
         roles.log.Write(u"no update-key.pem beside the updater: the manifest is not checked");
         return ManifestTrust::Unchecked;
     }
-    const std::optional<std::string> pem = ReadSmall(roles, keyPath, kLongestKeyFile);
-    const std::optional<P256PublicKey> key = pem ? ReadP256PublicKeyPem(*pem) : std::nullopt;
+    if (!read.Ok()) roles.log.Write(u"could not read " + keyPath + u": " + read.Describe());
+    const std::optional<P256PublicKey> key = read.Ok() ? ReadP256PublicKeyPem(pem) : std::nullopt;
     if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
 
     net::HttpDownloader downloader(roles.net, roles.clock);
