@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/log/run_log.h"
 #include "app/trust/trust_encoding.h"
@@ -47,12 +48,12 @@ int wmain(int argc, wchar_t** argv) {
     // As the run does it: read and parse the key and the signature, hash the manifest, verify.
     const auto pem = read(arg(4), 64 * 1024);
     const auto der = read(arg(3), 4 * 1024);
-    const auto key = pem ? app::ReadP256PublicKeyPem(*pem) : std::nullopt;
+    const auto keys = pem ? app::ReadP256PublicKeysPem(*pem) : std::vector<app::P256PublicKey>{};
     const auto signature = der ? app::ReadDerSignature(*der) : std::nullopt;
     const auto manifest = read(arg(2), 1 << 20);
     const auto manifestDigest = manifest ? trust.Sha256(*manifest) : std::nullopt;
-    const bool holds =
-        key && signature && manifestDigest && trust.VerifyP256(*key, *manifestDigest, *signature);
+    const bool holds = !keys.empty() && signature && manifestDigest &&
+                       trust.VerifyP256(keys.front(), *manifestDigest, *signature);
     QueryPerformanceCounter(&verified);
 
     std::printf("digest_ms=%.1f ok=%d\nsignature_ms=%.1f holds=%d\n", Milliseconds(start, digested),

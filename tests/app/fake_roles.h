@@ -111,13 +111,14 @@ class FakeTrust final : public app::Trust {
         return fileDigest;
     }
     std::optional<app::Sha256Digest> Sha256(std::string_view) override { return fileDigest; }
-    bool VerifyP256(const app::P256PublicKey&, const app::Sha256Digest&,
+    bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest&,
                     const app::P256Signature&) override {
-        return signatureHolds;
+        return signatureHolds && (holdsForKeyEnding == 0 || key.back() == holdsForKeyEnding);
     }
 
     app::Sha256Digest fileDigest{0xab};
     bool signatureHolds = true;
+    std::uint8_t holdsForKeyEnding = 0;  // else only a key whose last byte is this verifies
 
   private:
     base::FileSystem& files;

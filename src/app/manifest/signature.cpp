@@ -37,8 +37,9 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
         return ManifestTrust::Unchecked;
     }
     if (!read.Ok()) roles.log.Write(u"could not read " + keyPath + u": " + read.Describe());
-    const std::optional<P256PublicKey> key = read.Ok() ? ReadP256PublicKeyPem(pem) : std::nullopt;
-    if (!key) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
+    const std::vector<P256PublicKey> keys =
+        read.Ok() ? ReadP256PublicKeysPem(pem) : std::vector<P256PublicKey>{};
+    if (keys.empty()) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
 
     net::HttpDownloader downloader(roles.net, roles.clock);
     net::DownloadOptions options;
@@ -54,11 +55,15 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
     if (!signature) return Refuse(roles, u"update.xml.sig is no DER ECDSA P-256 signature");
     const std::optional<Sha256Digest> digest = roles.trust.Sha256(manifest);
     if (!digest) return Refuse(roles, u"update.xml could not be hashed");
-    if (!roles.trust.VerifyP256(*key, *digest, *signature)) {
-        return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
+    // Any key of the file will do: during a change of keys it holds the old and the new one.
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (!roles.trust.VerifyP256(keys[k], *digest, *signature)) continue;
+        roles.log.Write(u"the manifest's signature holds (key " +
+                        base::DecimalText(static_cast<std::int64_t>(k + 1)) + u" of " +
+                        base::DecimalText(static_cast<std::int64_t>(keys.size())) + u")");
+        return ManifestTrust::Holds;
     }
-    roles.log.Write(u"the manifest's signature holds");
-    return ManifestTrust::Holds;
+    return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
 }
 
 }  // namespace app

@@ -92,22 +92,25 @@ int HexValue(char16_t c) {
 
 }  // namespace
 
-std::optional<P256PublicKey> ReadP256PublicKeyPem(std::string_view pem) {
+std::vector<P256PublicKey> ReadP256PublicKeysPem(std::string_view pem) {
     static constexpr std::string_view kBegin = "-----BEGIN PUBLIC KEY-----";
     static constexpr std::string_view kEnd = "-----END PUBLIC KEY-----";
-    const std::size_t begin = pem.find(kBegin);
-    if (begin == std::string_view::npos) return std::nullopt;
-    const std::size_t body = begin + kBegin.size();
-    const std::size_t end = pem.find(kEnd, body);
-    if (end == std::string_view::npos) return std::nullopt;
-    const std::optional<Bytes> der = DecodeBase64(pem.substr(body, end - body));
-    if (!der || der->size() != sizeof(kKeyPrefix) + 64 ||
-        der->compare(0, sizeof(kKeyPrefix), kKeyPrefix, sizeof(kKeyPrefix)) != 0) {
-        return std::nullopt;
+    std::vector<P256PublicKey> keys;
+    for (std::size_t begin = pem.find(kBegin); begin != std::string_view::npos;
+         begin = pem.find(kBegin, begin)) {
+        const std::size_t body = begin + kBegin.size();
+        const std::size_t end = pem.find(kEnd, body);
+        if (end == std::string_view::npos) return {};
+        const std::optional<Bytes> der = DecodeBase64(pem.substr(body, end - body));
+        if (!der || der->size() != sizeof(kKeyPrefix) + 64 ||
+            der->compare(0, sizeof(kKeyPrefix), kKeyPrefix, sizeof(kKeyPrefix)) != 0) {
+            return {};
+        }
+        P256PublicKey& key = keys.emplace_back();
+        for (std::size_t i = 0; i < key.size(); ++i) key[i] = (*der)[sizeof(kKeyPrefix) + i];
+        begin = end + kEnd.size();
     }
-    P256PublicKey key;
-    for (std::size_t i = 0; i < key.size(); ++i) key[i] = (*der)[sizeof(kKeyPrefix) + i];
-    return key;
+    return keys;
 }
 
 std::optional<P256Signature> ReadDerSignature(std::string_view der) {

@@ -4,15 +4,18 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/trust/trust_types.h"
 
 namespace app {
 
-// The P-256 point of a PEM "PUBLIC KEY" (SubjectPublicKeyInfo with id-ecPublicKey and
-// prime256v1, uncompressed point), as `openssl ec -pubout` writes it. Text around the
-// armour is ignored; inside it only base64 and white space.
-std::optional<P256PublicKey> ReadP256PublicKeyPem(std::string_view pem);
+// The P-256 points of every PEM "PUBLIC KEY" (SubjectPublicKeyInfo with id-ecPublicKey and
+// prime256v1, uncompressed point) in the text, in order, as `openssl ec -pubout` writes each;
+// several one after another let a publisher ship a new key beside the old one. Text around the
+// armour is ignored; inside it only base64 and white space. Empty when there is no such block,
+// or when any block is not such a key: a damaged key file is refused whole.
+std::vector<P256PublicKey> ReadP256PublicKeysPem(std::string_view pem);
 
 // r||s of a DER ECDSA-Sig-Value (SEQUENCE of two positive INTEGERs, minimal encodings, at
 // most 32 bytes of value each, nothing after it), as `openssl dgst -sign` writes it.
