@@ -23,6 +23,8 @@ API
       .windows_path(linux_path) -> str
                           the Z:\\... form of a Linux path.
       .wineserver_kill()  ends the prefix's wineserver and everything it runs.
+      .programs_running() true while a program a run starts (or Wine's desktop) is alive in
+                          this prefix; other prefixes' programs do not count.
       .keep_alive(display=None)
                           starts a persistent wineserver and Wine's background services (on
                           the display, when given) with their output detached, so each later
@@ -149,6 +151,27 @@ class WinePrefix:
                      stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-p"], check=True, timeout=60, **quiet)
         subprocess.run(["wine", "wineboot"], timeout=120, **quiet)
+
+    # The programs a run starts, Wine's desktop included; its services keep running between runs.
+    RUN_PROGRAMS = ("updater.exe", "test_host.exe", "App.exe", "Setup.exe", "7z.exe",
+                    "conhost.exe", "explorer.exe", "probe_app.exe")
+
+    def programs_running(self, names=RUN_PROGRAMS):
+        """True while a process of this prefix with one of names has not ended."""
+        wanted = b"WINEPREFIX=" + str(self.path).encode()
+        for proc in pathlib.Path("/proc").iterdir():
+            if not proc.name.isdigit():
+                continue
+            try:
+                if (proc / "comm").read_text().strip() not in names:
+                    continue
+                if " Z " in (proc / "stat").read_text().split(")", 1)[1][:3]:
+                    continue  # ended, not yet reaped
+                if wanted in (proc / "environ").read_bytes().split(b"\0"):
+                    return True
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+        return False
 
     def wineserver_kill(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True, timeout=60)

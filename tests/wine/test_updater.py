@@ -220,18 +220,10 @@ class UpdaterCase(unittest.TestCase):
         """Waits until the programs of the previous run have ended, Wine's desktop process
         (explorer.exe) included, and a moment more. Wine ends the desktop a second or two
         after the last program; a program that starts while it winds down gets no window
-        at all: its host window and its boxes fail at once."""
-        names = ("updater.exe", "test_host.exe", "App.exe", "Setup.exe", "7z.exe", "conhost.exe",
-                 "explorer.exe")
+        at all: its host window and its boxes fail at once. Only this suite's own prefix
+        counts: Wine programs of other prefixes on the machine are not waited for."""
         deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
-            listing = subprocess.run(["ps", "-eo", "stat=,comm="], capture_output=True,
-                                     text=True).stdout.splitlines()
-            live = [line for line in listing
-                    if len(line.split()) == 2 and not line.split()[0].startswith("Z")
-                    and line.split()[1] in names]
-            if not live:
-                break
+        while time.monotonic() < deadline and ENV["prefix"].programs_running():
             time.sleep(0.1)
         time.sleep(float(os.environ.get("UPDATER_E2E_SETTLE", "0.5")))
 
