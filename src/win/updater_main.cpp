@@ -14,6 +14,7 @@
 #include "win/file_system.h"
 #include "win/net_api.h"
 #include "win/processes.h"
+#include "win/serial_memory.h"
 #include "win/trust.h"
 #include "win/update_log.h"
 #include "win/wide.h"
@@ -30,7 +31,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         app::FileRunLog log(win::LocalLogTime, win::AppendToFile);
         win::WinTrust trust(log);
         win::WinClock clock;
-        app::Roles roles{desktop, processes, files, trust, clock, net, log};
+        win::WinSerialMemory serials;
+        app::Roles roles{desktop, processes, files, trust, clock, net, log, serials};
         const int exitCode = app::RunAndReport(launchString, roles);
         // A cancelled download may have left its worker blocked in a read, using the objects
         // above: the process ends here, while they still exist.

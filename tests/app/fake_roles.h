@@ -4,6 +4,7 @@
 // one line each, beside the fake network's "GET <address>" lines.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -124,6 +125,28 @@ class FakeTrust final : public app::Trust {
     base::FileSystem& files;
 };
 
+// Serials by folder, compared ignoring (ASCII) case as the registry compares value names; a
+// failing read or write returns its code.
+class FakeSerialMemory final : public app::SerialMemory {
+  public:
+    app::RememberedSerial Recall(const std::u16string& appFolder) override {
+        if (readFails != 0) return {false, 0, readFails};
+        const auto found = serials.find(Folded(appFolder));
+        return {true, found == serials.end() ? 0 : found->second, 0};
+    }
+    std::uint32_t Remember(const std::u16string& appFolder, std::uint64_t serial) override {
+        if (writeFails == 0) serials[Folded(appFolder)] = serial;
+        return writeFails;
+    }
+    static std::u16string Folded(std::u16string folder) {
+        for (char16_t& c : folder) c = base::AsciiUpper(c);
+        return folder;
+    }
+
+    std::map<std::u16string, std::uint64_t> serials;  // by Folded(folder)
+    std::uint32_t readFails = 0, writeFails = 0;
+};
+
 struct LogLines final : app::RunLog {
     void Write(std::u16string_view line) override { lines.emplace_back(line); }
     std::vector<std::u16string> lines;
@@ -154,8 +177,9 @@ struct FakeRun {
     FakeTrust trust{files};
     fakes::ManualClock& clock = net.clock;
     LogLines log;
+    FakeSerialMemory serials;
     int exitCode = -1;  // what the whole run returned
-    app::Roles roles{desktop, processes, files, trust, clock, net, log};
+    app::Roles roles{desktop, processes, files, trust, clock, net, log, serials};
 };
 
 }  // namespace apptest

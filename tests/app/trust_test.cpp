@@ -172,4 +172,86 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
     }
 }
 
+// serial and expires on the root of a manifest, checked only when it is signed. The clock reads
+// 1700000000 s, 2023-11-14T22:13:20Z; C:\App remembers serial 100 unless a case says otherwise.
+TEST(RunAndReport, SignedManifestsMustBeFreshAndNoOlderThanTheLastOneTaken) {
+    const std::string digest = " sha256=\"ab" + std::string(62, '0') + "\"";
+    const std::string soon = "2023-11-14T22:13:21Z", now = "2023-11-14T22:13:20Z";
+    const struct {
+        std::string what, current, serial, expires;  // empty: no attribute
+        int exitCode;                                // 4 on offer, 0 up to date, 1 refused
+        std::uint64_t remembered;                    // for C:\App afterwards
+    } cases[] = {
+        {"same serial", "2.2", "100", soon, 4, 100},
+        {"higher serial", "2.2", "101", "2024-02-29T00:00:00Z", 4, 101},
+        {"higher serial, up to date", "2.4", "00250", "", 0, 250},
+        {"lower serial", "2.2", "99", soon, 1, 100},
+        {"lower serial, up to date", "2.4", "99", "", 1, 100},
+        {"no serial, no expires", "2.2", "", "", 4, 100},
+        {"largest serial", "2.2", "18446744073709551615", "", 4, 18446744073709551615u},
+        {"expired this second", "2.2", "101", now, 1, 100},
+        {"expired", "2.4", "101", "1999-12-31T23:59:59Z", 1, 100},
+    };
+    const std::string malformed[][2] = {
+        {"12a", ""},
+        {"-1", ""},
+        {"+101", ""},
+        {" 101", ""},
+        {"18446744073709551616", ""},
+        {"101", "2027-01-31 00:00:00Z"},
+        {"101", "2027-01-31T00:00:00+01:00"},
+        {"101", "2027-1-31T00:00:00Z"},
+        {"101", "2027-02-29T00:00:00Z"},
+        {"101", "2027-13-01T00:00:00Z"},
+        {"101", "2027-01-31T24:00:00Z"},
+        {"101", "2027-01-31T00:00:60Z"},
+        {"101", "2027-01-31T00:00:00z"},
+    };
+    const auto serve = [&](const std::string& serial, const std::string& expires, bool signedRun,
+                           apptest::FakeRun& fake) {
+        fake.serials.serials[u"C:\\APP"] = 100;
+        fake.processes.modulePath = u"C:\\app\\updater.exe";
+        if (signedRun) {
+            fake.files.AddFile(u"C:\\app\\update-key.pem", Pem(Base64(kKeyPrefix + kPoint)));
+            fake.net.bodies[u"srv/update.xml.sig"] = Hex("3006020101020101");
+        }
+        std::string root = "<config";
+        if (!serial.empty()) root += " serial=\"" + serial + "\"";
+        if (!expires.empty()) root += " expires=\"" + expires + "\"";
+        fake.net.bodies[u"srv/update.xml"] = root + apptest::Offer("app.7z", "0", digest).substr(7);
+    };
+    const auto run = [&](const std::string& current, const std::string& serial,
+                         const std::string& expires, bool signedRun, apptest::FakeRun& fake) {
+        serve(serial, expires, signedRun, fake);
+        const std::u16string launch(current.begin(), current.end());
+        return app::RunAndReport(launch + u"#920#http://srv/update.xml#check", fake.roles);
+    };
+    for (const auto& c : cases) {
+        apptest::FakeRun signedRun, unsignedRun;
+        EXPECT_EQ(run(c.current, c.serial, c.expires, true, signedRun), c.exitCode) << c.what;
+        EXPECT_EQ(signedRun.serials.serials[u"C:\\APP"], c.remembered) << c.what;
+        // Without a key neither attribute counts, and nothing is remembered.
+        EXPECT_EQ(run(c.current, c.serial, c.expires, false, unsignedRun),
+                  c.current == "2.2" ? 4 : 0)
+            << c.what;
+        EXPECT_EQ(unsignedRun.serials.serials[u"C:\\APP"], 100u) << c.what;
+    }
+    for (const auto& [serial, expires] : malformed) {
+        apptest::FakeRun fake;
+        EXPECT_EQ(run("2.2", serial, expires, true, fake), 1) << serial << " " << expires;
+    }
+    // A memory that cannot be read refuses the manifest; one that cannot be written does not.
+    apptest::FakeRun unreadable, unwritable;
+    unreadable.serials.readFails = 5;
+    unwritable.serials.writeFails = 5;
+    EXPECT_EQ(run("2.2", "101", "", true, unreadable), 1);
+    EXPECT_EQ(run("2.2", "101", "", true, unwritable), 4);
+    EXPECT_EQ(unwritable.serials.serials[u"C:\\APP"], 100u);
+    // Without options the refusal is the failure box, before any question.
+    apptest::FakeRun plain;
+    serve("99", "", true, plain);
+    EXPECT_EQ(apptest::RunWhole(plain),
+              "GET srv/update.xml; GET srv/update.xml.sig; " + apptest::kFail);
+}
+
 }  // namespace

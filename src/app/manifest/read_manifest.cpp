@@ -4,6 +4,7 @@
 
 #include "app/log/download_log.h"
 #include "app/log/support_copy.h"
+#include "app/manifest/freshness.h"
 #include "app/manifest/signature.h"
 #include "app/run/number_text.h"
 #include "markup/markup_doc.h"
@@ -68,19 +69,35 @@ std::u16string_view VerdictName(Verdict verdict, PackageKind kind) {
     return kind == PackageKind::Installer ? u"installer package" : u"archive package";
 }
 
-// The stored manifest read and its offer chosen; the verdict is logged once there is one.
-Verdict ReadOffer(std::string_view bytes, double currentVersion, Offer& offer, RunLog& log) {
+// The manifest read and its offer chosen; the verdict is logged once there is one. A signed
+// manifest must also be fresh, and its serial is remembered once it is taken.
+Verdict ReadOffer(std::string_view bytes, const RunInput& input, Manifest& manifest, Roles& roles) {
     markup::MarkupDoc doc;
     if (!doc.LoadUtf8(bytes)) {
-        log.Write(u"manifest unreadable: " + doc.Result().Describe(doc.DocText()));
+        roles.log.Write(u"manifest unreadable: " + doc.Result().Describe(doc.DocText()));
         return Verdict::Failed;
     }
-    if (!doc.FindElement(u"config") || !doc.EnterElement() || !doc.FindElement(u"update")) {
-        log.Write(u"manifest has no config/update element");
+    if (!doc.FindElement(u"config")) {
+        roles.log.Write(u"manifest has no config/update element");
         return Verdict::Failed;
     }
-    const Verdict verdict = ChooseOffer(currentVersion, doc, offer, log);
-    log.Write(u"manifest verdict: " + std::u16string(VerdictName(verdict, offer.kind)));
+    Freshness fresh{true, std::nullopt};
+    if (manifest.isSigned) {
+        const FreshnessMarks marks{doc.GetAttribute(u"serial"), doc.GetAttribute(u"expires")};
+        fresh = CheckFreshness(marks, input.appFolder, roles);
+        if (!fresh.holds) return Verdict::Failed;
+    }
+    if (!doc.EnterElement() || !doc.FindElement(u"update")) {
+        roles.log.Write(u"manifest has no config/update element");
+        return Verdict::Failed;
+    }
+    const Verdict verdict =
+        ChooseOffer(input.launch.currentVersion, doc, manifest.offer, roles.log);
+    roles.log.Write(u"manifest verdict: " +
+                    std::u16string(VerdictName(verdict, manifest.offer.kind)));
+    if (verdict != Verdict::Failed && fresh.serial) {
+        RememberSerial(*fresh.serial, input.appFolder, roles);
+    }
     return verdict;
 }
 
@@ -102,8 +119,7 @@ Manifest ReadManifest(const RunInput& input, Roles& roles) {
     if (trust == ManifestTrust::Refused) return manifest;
     manifest.isSigned = trust == ManifestTrust::Holds;
 
-    manifest.verdict =
-        ReadOffer(bytes.Bytes(), input.launch.currentVersion, manifest.offer, roles.log);
+    manifest.verdict = ReadOffer(bytes.Bytes(), input, manifest, roles);
     return manifest;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/apply/processes.h"
 #include "app/log/run_log.h"
+#include "app/manifest/serial_memory.h"
 #include "app/trust/trust.h"
 #include "app/user/desktop.h"
 #include "base/clock.h"
@@ -20,6 +21,7 @@ struct Roles {
     base::Clock& clock;
     net::NetApi& net;
     RunLog& log;
+    SerialMemory& serials;
 };
 
 }  // namespace app
