@@ -37,6 +37,7 @@ def ca_in_store(work):
     build folders add and remove their own CA at the same time."""
     return CA_STORE / f"updater-trust-test-{hashlib.sha256(bytes(work)).hexdigest()[:12]}.crt"
 SIGN = ROOT / "scripts" / "sign-update.sh"
+PUBLISH = ROOT / "scripts" / "publish-update.sh"
 ENV = e2e.ENV
 
 
@@ -175,10 +176,11 @@ def serve_refused_https(via):
     return serve
 
 
-def serve_spoiled_signature(spoil):
+def serve_spoiled_signature(spoil, root="<config>"):
     def serve(case):
         address, digest = package(case, "signed")
         text = with_digest(manifest("2.0", package=("app.7z", address)), "app.7z", digest)
+        text = text.replace("<config>", root)
         case.use_key()
         url = case.serve("update.xml", text)
         case.sign("update.xml")
@@ -191,6 +193,13 @@ def flip_manifest_byte(case, text):
     data = bytearray((case.web / "update.xml").read_bytes())
     data[text.index("App.exe")] ^= 0x01
     (case.web / "update.xml").write_bytes(bytes(data))
+
+
+def serve_stale(case):
+    """A signed manifest that expired a minute ago, with a serial above any taken."""
+    ended = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(time.time() - 60))
+    return serve_spoiled_signature(lambda case, text: None, root=(
+        f'<config serial="{int(time.time())}" expires="{ended}">'))(case)
 
 
 def serve_digest(size, send, wrong):
@@ -232,6 +241,8 @@ SCENARIOS = [
     e2e.Scenario("flipped_manifest_byte", serve_spoiled_signature(flip_manifest_byte), **REFUSED),
     e2e.Scenario("signed_with_another_key", serve_spoiled_signature(
         lambda case, text: case.sign("update.xml", key="other")), **REFUSED),
+    e2e.Scenario("expired_manifest", serve_stale,
+                 **{**REFUSED, "log": ("manifest refused: it expired at",)}),
     e2e.Scenario("wrong_digest_deletes_the_package", serve_digest(64, 64, wrong=True),
                  **{**REFUSED, "boxes": (QUESTION, FAILED), "check": check_wrong_digest}),
     # A server sending past its length: the digest of the announced 5000 bytes still matches.
@@ -246,6 +257,69 @@ class TrustScenarioTest(TrustCase):
 
 
 e2e.add_scenarios(TrustScenarioTest, SCENARIOS)
+
+
+class ReleaseScriptTest(TrustCase):
+    def publish(self, version, app_dir, previous_dir=None):
+        """scripts/publish-update.sh with the good key into the web folder's out/."""
+        subprocess.run([PUBLISH, "--key", ENV["work"] / "keys" / "good" / "update-private-key.pem",
+                        "--version", version, "--app-dir", app_dir, "--run", "App.exe",
+                        "--base-url", ENV["nginx"].url(f"{self.name}/out"), "--out", self.web / "out",
+                        *(["--previous-dir", previous_dir] if previous_dir else [])],
+                       check=True, capture_output=True)
+        return ENV["nginx"].url(f"{self.name}/out/update.xml")
+
+    def layout(self, folder, files):
+        for rel, content in files.items():
+            (folder / rel).parent.mkdir(parents=True, exist_ok=True)
+            if isinstance(content, pathlib.Path):
+                shutil.copy(content, folder / rel)
+            else:
+                (folder / rel).write_text(content)
+
+    def test_published_patch_for_a_small_step_whole_archive_for_a_large_one_no_replay(self):
+        # The users' key file holds two keys; the release is signed with the second.
+        keys = ENV["work"] / "keys"
+        (self.app / "update-key.pem").write_text(
+            (keys / "other" / "update-key.pem").read_text() +
+            (keys / "good" / "update-key.pem").read_text())
+        self.use_real_archiver()
+        releases = ENV["work"] / "staging" / self.name
+        old, middle, new = releases / "1.8", releases / "1.9", releases / "2.0"
+        shutil.copytree(self.app, old)
+        shutil.copytree(old, middle)
+        self.layout(middle, {"data.txt": "version 1.9\n"})
+        shutil.copytree(old, new)
+        self.layout(new, self.new_app_files())
+        self.publish("1.9", middle)
+        replay = {name: (self.web / "out" / name).read_bytes()
+                  for name in ("update.xml", "update.xml.sig")}
+        url = self.publish("2.0", new, previous_dir=old)
+        behind = self.app.parent / (self.name + "-far-behind")
+        shutil.copytree(self.app, behind)
+        expected = e2e.digest(new)
+
+        for folder, version, package in ((self.app, "1.8", "patch-2.0.7z"),
+                                         (behind, "1.0", "full-2.0.7z")):
+            self.app = folder
+            result = self.run_host(version, url)
+            self.assertBoxes(result, (QUESTION,))
+            self.assertIn("data=version 2.0", self.wait_for(self.app / "App.exe.ran"))
+            # The whole archive holds updater.exe too: the running one stays in its backup.
+            self.assertEqual({rel: sha for rel, sha in e2e.digest(self.app).items()
+                              if not rel.startswith("UpdateBackup")}, expected)
+            self.assertStepsInOrder(self.update_log(result), (
+                "the manifest's signature holds (key 2 of 2)", "the manifest expires at",
+                f"/{package}", "outcome: archive applied"))
+        # The 1.9 manifest, still signed and not expired, is older than the 2.0 one taken.
+        for name, data in replay.items():
+            (self.web / "out" / name).write_bytes(data)
+        before = e2e.digest(self.app)
+        result = self.run_host("1.0", url)
+        self.assertBoxes(result, (FAILED,))
+        self.assertEqual(result.notices, [])
+        self.assertEqual(e2e.digest(self.app), before)
+        self.assertStepsInOrder(self.update_log(result), ("manifest refused: serial",))
 
 
 class NoDisplayTest(TrustCase):

@@ -122,8 +122,8 @@ Freshness CheckFreshness(const FreshnessMarks& marks, const std::u16string& appF
         return Refuse(roles, u"serial " + SerialText(*serial) + u" is older than " +
                                  SerialText(remembered.serial) + u", taken before");
     }
-    roles.log.Write(u"the manifest's serial " + SerialText(*serial) + u" is not older than " +
-                    SerialText(remembered.serial) + u", taken before");
+    roles.log.Write(u"the manifest's serial " + SerialText(*serial) +
+                    u" holds (the highest taken before: " + SerialText(remembered.serial) + u")");
     return {true, *serial};
 }
 
