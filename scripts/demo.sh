@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The demo: a sample application of version 1.0 starts updater.exe under Wine, which finds
-# version 2.0 in the manifest that nginx serves from examples/server on loopback, asks,
-# downloads the package, notifies the application (which saves its work and closes),
-# unpacks the package over the application folder with 7z.exe and starts the application
-# again. Without a display it uses Xvfb and answers Yes itself.
+# version 2.0 (published with scripts/publish-update.sh from examples/server/package and served
+# by nginx on loopback), asks, downloads the package, notifies the application (which saves its
+# work and closes), unpacks the package over the application folder with 7z.exe and starts the
+# application again. Without a display it uses Xvfb and answers Yes itself.
 #
 #   scripts/demo.sh [--headless]
 #

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the sample host and the updater under Wine against examples/server served by nginx.
+"""Runs the sample host and the updater under Wine against version 2.0, published with
+scripts/publish-update.sh from examples/server/package and served by nginx.
 
   run_demo.py --bin <windows build>/bin --seven-zip <7z.exe> --work <scratch folder>
 
@@ -39,26 +40,15 @@ def show_folder(folder):
         say(f"    {str(rel):<22} {path.stat().st_size:>9} bytes{note}")
 
 
-def sign_update(*args):
-    return subprocess.run([str(ROOT / "scripts" / "sign-update.sh"), *map(str, args)], check=True,
+def script(name, *args):
+    return subprocess.run([str(ROOT / "scripts" / name), *map(str, args)], check=True,
                           capture_output=True, text=True).stdout.strip()
 
 
 def prepare(args, nginx, www, app, keys):
-    # The server: the package built from package/, and the manifest with the demo's own port
-    # and the package's digest, signed with a key made for this run only.
-    package_files = sorted(p.name for p in (EXAMPLES / "server" / "package").iterdir())
-    package = www / "sample-2.0.7z"
-    subprocess.run(["7zz", "a", "-bd", "-y", str(package), *package_files],
-                   cwd=EXAMPLES / "server" / "package", check=True, capture_output=True)
-    manifest = (EXAMPLES / "server" / "update.xml").read_text(encoding="utf-8")
-    manifest = manifest.replace('/sample-2.0.7z"',
-                                f'/sample-2.0.7z" sha256="{sign_update("digest", package)}"')
-    (www / "update.xml").write_text(manifest.replace("127.0.0.1:8080", f"127.0.0.1:{nginx.port}"),
-                                    encoding="utf-8")
+    # A key pair made for this run only.
     shutil.rmtree(keys, ignore_errors=True)
-    sign_update("keygen", keys)
-    sign_update("sign", www / "update.xml", keys / "update-private-key.pem")
+    script("sign-update.sh", "keygen", keys)
 
     # The application folder of version 1.0: the program, the updater, the archiver and the
     # public key that makes the updater take only signed manifests.
@@ -68,6 +58,19 @@ def prepare(args, nginx, www, app, keys):
     shutil.copy(args.seven_zip, app / "7z.exe")
     shutil.copy(keys / "update-key.pem", app / "update-key.pem")
     (app / "update-url.txt").write_text(nginx.url("update.xml") + "\n")
+
+    # The release as the publisher keeps it: the application's own files of 1.0 and of 2.0
+    # (1.0's with examples/server/package/ laid over them). The updater and the archiver do
+    # not change, so they stay out of the archives. One command publishes 2.0 into the
+    # server's folder: the archives, the signed manifest with its serial and expiry.
+    old, new = www.parent / "release" / "1.0", www.parent / "release" / "2.0"
+    shutil.rmtree(old.parent, ignore_errors=True)
+    shutil.copytree(app, old, ignore=shutil.ignore_patterns("updater.exe", "7z.exe"))
+    shutil.copytree(old, new)
+    shutil.copytree(EXAMPLES / "server" / "package", new, dirs_exist_ok=True)
+    return script("publish-update.sh", "--key", keys / "update-private-key.pem",
+                  "--version", "2.0", "--app-dir", new, "--previous-dir", old,
+                  "--run", "sample_host.exe", "--base-url", nginx.url(""), "--out", www)
 
 
 def run(args, prefix, app, display):
@@ -132,9 +135,10 @@ def main():
     desktop.keep_wine_on_display(prefix, display or desktop.Display(os.environ["DISPLAY"]))
     try:
         with rig.Nginx(www, work / "nginx") as nginx:
-            prepare(args, nginx, www, app, work / "keys")
-            say(f"Serving examples/server at {nginx.url('')} : update.xml (with the package's "
-                "sha256), update.xml.sig, sample-2.0.7z")
+            say("Publishing version 2.0 with scripts/publish-update.sh:")
+            for line in prepare(args, nginx, www, app, work / "keys").splitlines():
+                say(f"  {line}")
+            say(f"Serving {www} at {nginx.url('')}")
             say(f"\nApplication folder before ({app}):")
             show_folder(app)
             say("\nStarting sample_host.exe 1.0; it starts updater.exe"
