@@ -125,25 +125,19 @@ class FakeTrust final : public app::Trust {
     base::FileSystem& files;
 };
 
-// Serials by folder, compared ignoring (ASCII) case as the registry compares value names; a
-// failing read or write returns its code.
+// Serials by folder; a failing read or write returns its code.
 class FakeSerialMemory final : public app::SerialMemory {
   public:
     app::RememberedSerial Recall(const std::u16string& appFolder) override {
-        if (readFails != 0) return {false, 0, readFails};
-        const auto found = serials.find(Folded(appFolder));
-        return {true, found == serials.end() ? 0 : found->second, 0};
+        const auto found = serials.find(appFolder);
+        return {readFails == 0, found == serials.end() ? 0 : found->second, readFails};
     }
     std::uint32_t Remember(const std::u16string& appFolder, std::uint64_t serial) override {
-        if (writeFails == 0) serials[Folded(appFolder)] = serial;
+        if (writeFails == 0) serials[appFolder] = serial;
         return writeFails;
     }
-    static std::u16string Folded(std::u16string folder) {
-        for (char16_t& c : folder) c = base::AsciiUpper(c);
-        return folder;
-    }
 
-    std::map<std::u16string, std::uint64_t> serials;  // by Folded(folder)
+    std::map<std::u16string, std::uint64_t> serials;
     std::uint32_t readFails = 0, writeFails = 0;
 };
 

@@ -173,9 +173,8 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
 }
 
 // serial and expires on the root of a manifest, checked only when it is signed. The clock reads
-// 1700000000 s, 2023-11-14T22:13:20Z; C:\App remembers serial 100 unless a case says otherwise.
+// 1700000000 s, 2023-11-14T22:13:20Z; C:\App remembers serial 100 before each run.
 TEST(RunAndReport, SignedManifestsMustBeFreshAndNoOlderThanTheLastOneTaken) {
-    const std::string digest = " sha256=\"ab" + std::string(62, '0') + "\"";
     const std::string soon = "2023-11-14T22:13:21Z", now = "2023-11-14T22:13:20Z";
     const struct {
         std::string what, current, serial, expires;  // empty: no attribute
@@ -191,33 +190,21 @@ TEST(RunAndReport, SignedManifestsMustBeFreshAndNoOlderThanTheLastOneTaken) {
         {"largest serial", "2.2", "18446744073709551615", "", 4, 18446744073709551615u},
         {"expired this second", "2.2", "101", now, 1, 100},
         {"expired", "2.4", "101", "1999-12-31T23:59:59Z", 1, 100},
-    };
-    const std::string malformed[][2] = {
-        {"12a", ""},
-        {"-1", ""},
-        {"+101", ""},
-        {" 101", ""},
-        {"18446744073709551616", ""},
-        {"101", "2027-01-31 00:00:00Z"},
-        {"101", "2027-01-31T00:00:00+01:00"},
-        {"101", "2027-1-31T00:00:00Z"},
-        {"101", "2027-02-29T00:00:00Z"},
-        {"101", "2027-13-01T00:00:00Z"},
-        {"101", "2027-01-31T24:00:00Z"},
-        {"101", "2027-01-31T00:00:60Z"},
-        {"101", "2027-01-31T00:00:00z"},
+        // A memory that cannot be read refuses the manifest; one that cannot be written does not.
+        {"unreadable memory", "2.2", "101", "", 1, 100},
+        {"unwritable memory", "2.2", "101", "", 4, 100},
     };
     const auto serve = [&](const std::string& serial, const std::string& expires, bool signedRun,
                            apptest::FakeRun& fake) {
-        fake.serials.serials[u"C:\\APP"] = 100;
-        fake.processes.modulePath = u"C:\\app\\updater.exe";
+        fake.serials.serials[u"C:\\App"] = 100;
         if (signedRun) {
-            fake.files.AddFile(u"C:\\app\\update-key.pem", Pem(Base64(kKeyPrefix + kPoint)));
+            fake.files.AddFile(u"C:\\App\\update-key.pem", Pem(Base64(kKeyPrefix + kPoint)));
             fake.net.bodies[u"srv/update.xml.sig"] = Hex("3006020101020101");
         }
         std::string root = "<config";
         if (!serial.empty()) root += " serial=\"" + serial + "\"";
         if (!expires.empty()) root += " expires=\"" + expires + "\"";
+        const std::string digest = " sha256=\"ab" + std::string(62, '0') + "\"";
         fake.net.bodies[u"srv/update.xml"] = root + apptest::Offer("app.7z", "0", digest).substr(7);
     };
     const auto run = [&](const std::string& current, const std::string& serial,
@@ -228,26 +215,30 @@ TEST(RunAndReport, SignedManifestsMustBeFreshAndNoOlderThanTheLastOneTaken) {
     };
     for (const auto& c : cases) {
         apptest::FakeRun signedRun, unsignedRun;
+        signedRun.serials.readFails = c.what == "unreadable memory" ? 5 : 0;
+        signedRun.serials.writeFails = c.what == "unwritable memory" ? 5 : 0;
         EXPECT_EQ(run(c.current, c.serial, c.expires, true, signedRun), c.exitCode) << c.what;
-        EXPECT_EQ(signedRun.serials.serials[u"C:\\APP"], c.remembered) << c.what;
+        EXPECT_EQ(signedRun.serials.serials[u"C:\\App"], c.remembered) << c.what;
         // Without a key neither attribute counts, and nothing is remembered.
         EXPECT_EQ(run(c.current, c.serial, c.expires, false, unsignedRun),
                   c.current == "2.2" ? 4 : 0)
             << c.what;
-        EXPECT_EQ(unsignedRun.serials.serials[u"C:\\APP"], 100u) << c.what;
+        EXPECT_EQ(unsignedRun.serials.serials[u"C:\\App"], 100u) << c.what;
     }
-    for (const auto& [serial, expires] : malformed) {
+    const std::string badSerials[] = {"12a", "-1", "+101", " 101", "18446744073709551616"};
+    const std::string badTimes[] = {"2027-01-31 00:00:00Z", "2027-01-31T00:00:00+01:00",
+                                    "2027-1-31T00:00:00Z",  "2027-02-29T00:00:00Z",
+                                    "2027-13-01T00:00:00Z", "2027-01-31T24:00:00Z",
+                                    "2027-01-31T00:00:60Z", "2027-01-31T00:00:00z"};
+    for (const std::string& serial : badSerials) {
         apptest::FakeRun fake;
-        EXPECT_EQ(run("2.2", serial, expires, true, fake), 1) << serial << " " << expires;
+        EXPECT_EQ(run("2.2", serial, "", true, fake), 1) << serial;
     }
-    // A memory that cannot be read refuses the manifest; one that cannot be written does not.
-    apptest::FakeRun unreadable, unwritable;
-    unreadable.serials.readFails = 5;
-    unwritable.serials.writeFails = 5;
-    EXPECT_EQ(run("2.2", "101", "", true, unreadable), 1);
-    EXPECT_EQ(run("2.2", "101", "", true, unwritable), 4);
-    EXPECT_EQ(unwritable.serials.serials[u"C:\\APP"], 100u);
-    // Without options the refusal is the failure box, before any question.
+    for (const std::string& expires : badTimes) {
+        apptest::FakeRun fake;
+        EXPECT_EQ(run("2.2", "101", expires, true, fake), 1) << expires;
+    }
+    // Without options a refusal is the failure box, before any question.
     apptest::FakeRun plain;
     serve("99", "", true, plain);
     EXPECT_EQ(apptest::RunWhole(plain),
