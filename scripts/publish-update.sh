@@ -72,6 +72,9 @@ fi
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+app_dir=$(cd "$app_dir" && pwd)
+# Packages made inside the folder they pack would ship in the next release's archive.
+[[ "$out/" != "$app_dir/"* ]] || fail "--out must not lie inside --app-dir"
 base_url=${base_url%/}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
