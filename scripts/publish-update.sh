@@ -54,7 +54,8 @@ done
 
 # The updater reads the version as a decimal number, and it goes into the package names.
 [[ "$version" =~ ^[0-9]+(\.[0-9]+)?$ ]] || fail "--version '$version' is not a decimal number"
-[[ "$expires_days" =~ ^[1-9][0-9]{0,4}$ ]] || fail "--expires-days '$expires_days' is not 1 to 99999"
+[[ "$expires_days" =~ ^[1-9][0-9]{0,4}$ ]] ||
+  fail "--expires-days '$expires_days' is not 1 to 99999"
 [[ "$base_url" =~ ^https?://[^/?#]+(/[^?#]*)?$ ]] ||
   fail "--base-url '$base_url' is not an http:// or https:// address without query or fragment"
 [[ -f "$key" ]] || fail "$key is not a file"
@@ -67,7 +68,8 @@ if [[ -n "$run_name" ]]; then
   [[ -f "$app_dir/${run_name//\\//}" ]] || fail "--run '$run_name' is not a file in $app_dir"
 fi
 if ! command -v openssl >/dev/null || ! command -v 7zz >/dev/null; then
-  "$here/install-deps.sh" >/dev/null || fail "openssl or 7zz is missing: run scripts/install-deps.sh"
+  "$here/install-deps.sh" >/dev/null ||
+    fail "openssl or 7zz is missing: run scripts/install-deps.sh"
 fi
 
 mkdir -p "$out"
@@ -118,7 +120,8 @@ if [[ -n "$previous_dir" ]]; then
     pack "$work/$patch" "$work/changed"
     echo "patch: $(wc -l <"$work/changed") of $(wc -l <"$work/all") files"
   else
-    echo "publish-update.sh: nothing changed since $previous_dir: UpdateExe offers the whole archive" >&2
+    echo "publish-update.sh: nothing changed since $previous_dir:" \
+      "UpdateExe offers the whole archive" >&2
   fi
 fi
 
@@ -155,7 +158,8 @@ run_attribute=''
 verifies_with_one_of() {
   local block
   rm -f "$work"/shipped-*.pem
-  awk -v dir="$work" '/-----BEGIN PUBLIC KEY-----/ { n++ } n { print > (dir "/shipped-" n ".pem") }' "$1"
+  awk -v dir="$work" '/-----BEGIN PUBLIC KEY-----/ { n++ }
+                      n { print > (dir "/shipped-" n ".pem") }' "$1"
   for block in "$work"/shipped-*.pem; do
     [[ -f "$block" ]] || continue
     openssl dgst -sha256 -verify "$block" -signature "$work/update.xml.sig" "$work/update.xml" \

@@ -264,7 +264,8 @@ class ReleaseScriptTest(TrustCase):
         """scripts/publish-update.sh with the good key into the web folder's out/."""
         subprocess.run([PUBLISH, "--key", ENV["work"] / "keys" / "good" / "update-private-key.pem",
                         "--version", version, "--app-dir", app_dir, "--run", "App.exe",
-                        "--base-url", ENV["nginx"].url(f"{self.name}/out"), "--out", self.web / "out",
+                        "--base-url", ENV["nginx"].url(f"{self.name}/out"),
+                        "--out", self.web / "out",
                         *(["--previous-dir", previous_dir] if previous_dir else [])],
                        check=True, capture_output=True)
         return ENV["nginx"].url(f"{self.name}/out/update.xml")
