@@ -63,6 +63,9 @@ case "${1:-}" in
       echo "sign-update.sh: the new signature does not verify; nothing written" >&2
       exit 1
     fi
+    # mktemp makes its files readable by their owner only; a web server must read this one
+    # as it reads the manifest.
+    chmod --reference="$manifest" "$pending"
     mv "$pending" "$manifest.sig"
     echo "signed: $manifest.sig"
     ;;

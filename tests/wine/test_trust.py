@@ -296,6 +296,9 @@ class ReleaseScriptTest(TrustCase):
         replay = {name: (self.web / "out" / name).read_bytes()
                   for name in ("update.xml", "update.xml.sig")}
         url = self.publish("2.0", new, previous_dir=old)
+        # A web server that runs as another user reads the signature as it reads the manifest.
+        self.assertEqual((self.web / "out" / "update.xml.sig").stat().st_mode & 0o777,
+                         (self.web / "out" / "update.xml").stat().st_mode & 0o777)
         behind = self.app.parent / (self.name + "-far-behind")
         shutil.copytree(self.app, behind)
         expected = e2e.digest(new)
