@@ -168,8 +168,11 @@ bool WinTrust::VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest
     const NTSTATUS verifies = BCryptVerifySignature(imported.handle, nullptr, hashed.data(),
                                                     static_cast<ULONG>(hashed.size()), rs.data(),
                                                     static_cast<ULONG>(rs.size()), 0);
-    // STATUS_INVALID_SIGNATURE (0xC000A000) for a signature that does not match.
-    if (verifies != 0)
+    // STATUS_INVALID_SIGNATURE (0xC000A000) is the plain answer "not by this key": with several
+    // keys the others are tried, and the run says itself when none holds. Anything else is a
+    // failure of the call and is worth a line.
+    constexpr NTSTATUS kInvalidSignature = static_cast<NTSTATUS>(0xC000A000L);
+    if (verifies != 0 && verifies != kInvalidSignature)
         LogFailure(log, u"BCryptVerifySignature", static_cast<unsigned long>(verifies));
     return verifies == 0;
 }
