@@ -58,15 +58,20 @@ class FakeProcesses final : public app::Processes {
     explicit FakeProcesses(Seen& record) : seen(record) {}
 
     struct HostWatch final : app::ProcessWatch {
-        explicit HostWatch(app::WaitResult answer) : result(answer) {}
-        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        HostWatch(app::WaitResult answer, std::function<void()> meanwhile)
+            : result(answer), duringWait(std::move(meanwhile)) {}
+        app::WaitResult WaitForEnd(std::uint32_t) override {
+            if (duringWait) duringWait();
+            return result;
+        }
         app::WaitResult result;
+        std::function<void()> duringWait;
     };
     app::HostLookup OpenWindowProcess(std::int32_t window) override {
         app::HostLookup host;
         if (window == 0) return host;
         host.processId = 4242;
-        host.process = std::make_unique<HostWatch>(hostWait);
+        host.process = std::make_unique<HostWatch>(hostWait, duringHostWait);
         return host;
     }
     app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
@@ -90,8 +95,9 @@ class FakeProcesses final : public app::Processes {
     std::u16string TempPath() override { return tempPath; }
 
     app::WaitResult hostWait = app::WaitResult::Ended;
-    app::HiddenRun archiverRun{};  // not started
-    std::function<void()> unpack;  // what a starting archiver writes
+    std::function<void()> duringHostWait;  // what other processes do while the host closes
+    app::HiddenRun archiverRun{};          // not started
+    std::function<void()> unpack;          // what a starting archiver writes
     std::uint32_t archiverLimitMs = 0;
     bool otherUpdaterRuns = false;
     std::u16string modulePath = u"C:\\App\\updater.exe";

@@ -7,8 +7,8 @@
 #include "app/log/download_log.h"
 #include "app/manifest/read_manifest.h"
 #include "app/package/delete_package.h"
-#include "app/package/digest_check.h"
 #include "app/package/fetch.h"
+#include "app/package/package_hold.h"
 #include "app/run/run_input.h"
 #include "app/run/updater_version.h"
 #include "app/user/boxes.h"
@@ -50,14 +50,18 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
         FetchPackage(roles, hostWindow, offer.address, packagePath, !silent);
     if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
     if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
-    if (!PackageMatchesDigest(roles, offer, packagePath)) return RunOutcome::Failed;
+    // Held from the digest check until the archiver has exited or the installer has started.
+    std::unique_ptr<base::HeldFile> held = HoldCheckedPackage(roles, offer, packagePath);
+    if (!held) return RunOutcome::Failed;
 
     TellHostAndWait(roles, hostWindow, host);
     if (offer.kind == PackageKind::Installer) {
         StartInstaller(roles, packagePath);
         return RunOutcome::InstallerStarted;
     }
-    if (!UnpackAndSwap(roles, input, packagePath)) return RunOutcome::ArchiveNotApplied;
+    const bool applied = UnpackAndSwap(roles, input, packagePath);
+    held.reset();
+    if (!applied) return RunOutcome::ArchiveNotApplied;
     DeleteUnpackedPackage(roles, packagePath);
     return RunOutcome::ArchiveApplied;
 }
