@@ -90,9 +90,25 @@ class FakeProcesses final : public app::Processes {
     void OpenWithShell(const std::u16string& file) override {
         seen.push_back("open " + Utf8(file));
     }
-    bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+    app::RunLockClaim ClaimRunLock(const std::u16string&) override {
+        if (lockFails) return {app::RunLockClaim::State::NotCreated, 5};
+        return {otherUpdaterRuns ? app::RunLockClaim::State::HeldByAnother
+                                 : app::RunLockClaim::State::Claimed};
+    }
     std::u16string ModulePath() override { return modulePath; }
     std::u16string TempPath() override { return tempPath; }
+    std::uint32_t OwnProcessId() override { return 77; }
+    app::ElevatedRun RunElevated(const std::u16string& parameters) override {
+        seen.push_back("elevate " + Utf8(parameters));
+        if (elevatedCopy && elevated.state == app::ElevatedRun::State::Ended) {
+            elevated.exitCode = elevatedCopy(parameters);
+        }
+        return elevated;
+    }
+    std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override {
+        seen.push_back("start as child of " + std::to_string(parentId) + " " + Utf8(program));
+        return childStartError;
+    }
 
     app::WaitResult hostWait = app::WaitResult::Ended;
     std::function<void()> duringHostWait;  // what other processes do while the host closes
@@ -100,6 +116,11 @@ class FakeProcesses final : public app::Processes {
     std::function<void()> unpack;          // what a starting archiver writes
     std::uint32_t archiverLimitMs = 0;
     bool otherUpdaterRuns = false;
+    bool lockFails = false;  // the lock cannot even be created
+    app::ElevatedRun elevated{app::ElevatedRun::State::Ended, 42, 0};
+    // Plays the elevated copy on the parameters it was given; its result is the exit code.
+    std::function<std::uint32_t(const std::u16string&)> elevatedCopy;
+    std::uint32_t childStartError = 0;
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::u16string tempPath = u"C:\\Temp\\";
 
