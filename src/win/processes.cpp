@@ -135,8 +135,8 @@ app::HiddenRun WinProcesses::RunHiddenWithin(const std::u16string& application,
     // CreateProcessW may write into its command line, so it gets a copy of its own.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(Wide(application), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    if (!CreateProcessW(SystemPath(application).c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                        nullptr, nullptr, &startup, &started)) {
         run.error = static_cast<std::uint32_t>(GetLastError());
         return run;
     }
