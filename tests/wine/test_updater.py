@@ -554,6 +554,12 @@ SCENARIOS = [
              check=lambda case, result: case.assertEqual(
                  [p.name for p in (result.work / LONG_NAME.replace("\\", "/")).parent.iterdir()],
                  [])),
+    # Another process of the user cannot change or rename the package while the host closes:
+    # the archive that was checked is the one applied.
+    Scenario("package_held_during_the_host_wait", archive, host=("--tamper", "app.7z"),
+             log=("package held for reading until it is used", "outcome: archive applied"),
+             check=lambda case, result: case.assertIn(
+                 "tamper write error=32 rename error=32", result.host_log)),
     # A connection dropped half way is resumed; update.log names each step.
     Scenario("dropped_connection_resumes", serve_dropped, check=check_resumed),
     Scenario("installer_starts_from_the_work_folder", serve_installer, slow_archiver=True,

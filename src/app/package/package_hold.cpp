@@ -12,6 +12,7 @@ std::unique_ptr<base::HeldFile> HoldCheckedPackage(Roles& roles, const Offer& of
         roles.log.Write(u"package refused: it could not be held for reading: " + opened.Describe());
         return nullptr;
     }
+    roles.log.Write(u"package held for reading until it is used");
     if (!offer.digest) return held;
     // Hashed while held: nobody can write it between the hash and its use.
     const std::optional<Sha256Digest> actual = roles.trust.FileSha256(packagePath);
