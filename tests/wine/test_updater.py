@@ -615,6 +615,45 @@ class ScenarioTest(UpdaterCase):
         self.run_scenario(Scenario("full_disk", archive, boxes=(QUESTION, FAILED), app="old",
                                    ran=f"data={OLD_DATA}"))
 
+    def test_folder_the_user_cannot_write_goes_to_a_second_copy(self):
+        """A non-root Unix user cannot write a root's folder (Wine says access denied), so the
+        apply step goes to a second copy through "runas". Wine 8 starts that copy at once,
+        without a prompt and without more rights: its apply fails and the folder stays exact."""
+        user = "updater-e2e"
+        if os.geteuid() != 0:
+            self.skipTest("only root can make a throwaway user")
+        made = subprocess.run(["useradd", "--create-home", user], capture_output=True, text=True)
+        if made.returncode not in (0, 9):  # 9: the user is there already
+            self.skipTest(f"no throwaway user: {made.stderr.strip()}")
+        if made.returncode == 0:
+            self.addCleanup(subprocess.run, ["userdel", "--remove", user], capture_output=True)
+        if subprocess.run(["runuser", "-u", user, "--", "test", "-r",
+                           str(self.app / "updater.exe")]).returncode != 0:
+            self.skipTest(f"{user} cannot reach {self.app}: a folder above it is closed to it")
+        prefix = ENV["work"] / "user-prefix"
+        prefix.mkdir(exist_ok=True)
+        # Kept between runs; the user may come back with another id.
+        subprocess.run(["chown", "-R", f"{user}:", str(prefix)], check=True)
+        as_user = ["runuser", "-u", user, "--", "env", f"HOME=/home/{user}",
+                   f"WINEPREFIX={prefix}", "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="]
+        self.addCleanup(subprocess.run, [*as_user, "wineserver", "-k"], capture_output=True)
+        self.use_real_archiver()
+        url = archive(self)
+        before = digest(self.app)
+        done = subprocess.run([*as_user, "wine", self.windows_path(self.app / "updater.exe"),
+                               f"1.0#0#{url}#silent"], capture_output=True, text=True,
+                              timeout=240)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertEqual(digest(self.app), before)
+        work = sorted((prefix / "drive_c" / "users" / user / "Temp").glob("UpdateTemp*"))[-1]
+        self.assertStepsInOrder(
+            [STAMP.sub("", line) for line in
+             (work / "update.log").read_text(encoding="utf-8").splitlines()],
+            ["the application folder cannot be written: access denied",
+             "elevated apply: starting updater.exe --elevated-apply ",
+             "elevated apply: the elevated copy ended with 42",
+             "outcome: archive not applied, the application is as it was"])
+
 
 def add_scenarios(case_class, scenarios):
     """One test of case_class for each scenario, named after it."""
