@@ -1,10 +1,10 @@
 // The manifest's run target: started with the application folder's rights, so only a file of
-// that folder will do, and a manifest naming anything else is refused before the question.
+// that folder will do.
 
 #include <gtest/gtest.h>
 
 #include "app/manifest/package_name.h"
-#include "whole_run.h"
+#include "net/fake_net_api.h"
 
 namespace {
 
@@ -39,22 +39,7 @@ TEST(RunTarget, OnlyAFileOfTheApplicationFolder) {
         {u"", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(app::IsRunTargetInside(c.run), c.inside) << apptest::Utf8(c.run);
-    }
-}
-
-TEST(RunTarget, OutsideRefusesTheManifestBeforeTheQuestion) {
-    for (const std::string target : {"..\\Evil.exe", ""}) {
-        apptest::FakeRun run;
-        run.desktop.answer = {app::BoxAnswer::Button::NotYes, 7};
-        std::string manifest = apptest::Offer("app.7z");
-        manifest.replace(manifest.find("App.exe"), 7, target);
-        run.net.bodies[u"srv/update.xml"] = manifest;
-        // No run target at all is allowed: the user is asked as usual.
-        EXPECT_EQ(apptest::RunWhole(run, u"2.2#920#http://srv/update.xml#"),
-                  "GET srv/update.xml; " + (target.empty() ? apptest::kAsk : apptest::kFail))
-            << target;
-        EXPECT_EQ(run.exitCode, target.empty() ? app::kExitNotTaken : app::kExitFailed);
+        EXPECT_EQ(app::IsRunTargetInside(c.run), c.inside) << net::testing::Utf8(c.run);
     }
 }
 
