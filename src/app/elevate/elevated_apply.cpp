@@ -51,6 +51,8 @@ ElevatedApply OutcomeOf(Roles& roles, std::uint32_t code) {
 }  // namespace
 
 bool CanWriteFolder(Roles& roles, const std::u16string& folder) {
+    // Without a folder there is nothing to probe, nor anything an elevated copy could do.
+    if (folder.empty()) return true;
     const std::u16string probe = folder + u"\\UpdateProbe" + GetRunNumber(roles) + u".tmp";
     std::unique_ptr<base::WritableFile> file;
     const base::FileResult opened = roles.files.OpenForWriting(probe, 0, file);
