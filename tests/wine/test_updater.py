@@ -653,6 +653,9 @@ class ScenarioTest(UpdaterCase):
              "elevated apply: starting updater.exe --elevated-apply ",
              "elevated apply: the elevated copy ended with 42",
              "outcome: archive not applied, the application is as it was"])
+        # The second copy read the work folder and unpacked the checked package before its
+        # swap was refused.
+        self.assertEqual((work / "stage" / "data.txt").read_text(), "version 2.0\n")
 
 
 def add_scenarios(case_class, scenarios):
