@@ -45,27 +45,20 @@ bool Saw(const apptest::FakeRun& run, const std::string& start) {
 }
 
 TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
-    for (const bool installer : {false, true}) {
-        apptest::FakeRun run;
-        run.ArchiverSucceeds();
-        const std::string name = installer ? "Setup.exe" : "app.7z";
-        run.net.bodies[u"srv/update.xml"] = apptest::Offer(name, installer ? "1" : "0");
-        run.net.bodies[u"srv/" + std::u16string(name.begin(), name.end())] = "package bytes";
-        const std::u16string package =
-            run.WorkFolder() + u"\\" + std::u16string(name.begin(), name.end());
-        base::FileResult written, moved;
-        run.processes.duringHostWait = [&] {
-            std::unique_ptr<base::WritableFile> file;
-            written = run.files.OpenForWriting(package, 0, file);
-            moved = run.files.Move(package, package + u".old");
-        };
-        const std::string seen = apptest::RunWhole(run);
-        EXPECT_TRUE(written.Is(base::FileError::InUse) && moved.Is(base::FileError::InUse)) << name;
-        EXPECT_EQ(run.files.Content(package), installer ? "package bytes" : "") << name;
-        // Let go once used: the unpacked archive is deleted.
-        EXPECT_EQ(seen.ends_with("package left"), installer) << seen;
-        EXPECT_TRUE(run.files.holds.empty()) << name;
-    }
+    apptest::FakeRun run;
+    run.ArchiverSucceeds();
+    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
+    run.net.bodies[u"srv/app.7z"] = "package bytes";
+    const std::u16string package = run.WorkFolder() + u"\\app.7z";
+    base::FileResult written, moved;
+    run.processes.duringHostWait = [&] {
+        std::unique_ptr<base::WritableFile> file;
+        written = run.files.OpenForWriting(package, 0, file);
+        moved = run.files.Move(package, package + u".old");
+    };
+    // Let go once the archiver is done: the unpacked archive is deleted.
+    EXPECT_FALSE(apptest::RunWhole(run).ends_with("package left"));
+    EXPECT_TRUE(written.Is(base::FileError::InUse) && moved.Is(base::FileError::InUse));
 }
 
 TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
@@ -183,11 +176,9 @@ TEST(ElevatedApply, OnlyItsOwnFormStartsTheElevatedCopy) {
     EXPECT_EQ(read->firstCopyId, 77u);
     EXPECT_EQ(read->workFolder, work);
     for (const std::u16string bad :
-         {u"2.2#920#http://srv/update.xml", u"--elevated-apply", u"--elevated-applyx 1 \"C:\\t\\\"",
-          u"--elevated-apply 0 \"C:\\UpdateTemp1\\\"", u"--elevated-apply 1 C:\\UpdateTemp1\\",
-          u"--elevated-apply 1 \"C:\\Windows\\\"", u"--elevated-apply x1 \"C:\\UpdateTemp1\\\"",
-          u"--elevated-apply 1 \"UpdateTemp1\\\"",
-          u"--elevated-apply 99999999999 \"C:\\UpdateTemp1\\\""}) {
+         {u"--elevated-apply", u"--elevated-apply 0 \"C:\\UpdateTemp1\\\"",
+          u"--elevated-apply 1 C:\\UpdateTemp1\\", u"--elevated-apply 1 \"C:\\Windows\\\"",
+          u"--elevated-apply 1 \"UpdateTemp1\\\""}) {
         EXPECT_FALSE(app::ReadElevatedForm(bad)) << apptest::Utf8(bad);
     }
     EXPECT_FALSE(app::IsElevatedForm(u"2.2#920#http://srv/update.xml"));
