@@ -522,6 +522,22 @@ def serve_check(case, version="2.0"):
 NOTES = "修复了断线后无法继续下载的问题\n- faster start"
 
 
+def serve_with_probe_refused(case):
+    """Folders named as the probe files of the next minutes: creating the probe then fails
+    with access denied, as in a folder the user may not write, while root can still write
+    everything else. So the second copy, which Wine starts with the same rights, applies."""
+    now = int(time.time())
+    for second in range(now, now + 180):
+        (case.app / f"UpdateProbe{second}.tmp").mkdir()
+    return archive(case)
+
+
+def check_target_started_by_the_second_copy(case, result):
+    case.assertEqual((case.app / "data.txt").read_text(), "version 2.0\n")
+    time.sleep(2)  # a second start by the first copy would come at once
+    case.assertEqual(len((case.app / "App.exe.ran").read_text().splitlines()), 1)
+
+
 def check_hung_host(case, result):
     # The host's answer, then 1 s, then up to 30 s for it to end, then the retries.
     case.assertGreater(result.seconds, 31)
@@ -560,6 +576,15 @@ SCENARIOS = [
              log=("package held for reading until it is used", "outcome: archive applied"),
              check=lambda case, result: case.assertIn(
                  "tamper write error=32 rename error=32", result.host_log)),
+    # The apply step in a second copy (Wine gives it no more rights than the first, so here
+    # it can write only what the first could): it applies and starts the run target as the
+    # first copy's child, which starts nothing more.
+    Scenario("second_copy_applies_and_starts_the_target", serve_with_probe_refused, boxes=(),
+             options="silent", app=None,
+             log=("the apply step needs an administrator", "elevated apply: starting",
+                  "elevated copy: ", "as the first copy's child",
+                  "the elevated copy ended with 40", "outcome: archive applied"),
+             check=check_target_started_by_the_second_copy),
     # A connection dropped half way is resumed; update.log names each step.
     Scenario("dropped_connection_resumes", serve_dropped, check=check_resumed),
     Scenario("installer_starts_from_the_work_folder", serve_installer, slow_archiver=True,
