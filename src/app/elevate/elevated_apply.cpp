@@ -9,6 +9,7 @@ namespace app {
 namespace {
 
 constexpr std::size_t kLongestElevatedLog = 1 << 20;
+constexpr std::size_t kStamp = 24;
 
 // The elevated copy's lines, into this run's log after its own.
 void CopyElevatedLog(Roles& roles, const std::u16string& appFolder) {
@@ -21,6 +22,10 @@ void CopyElevatedLog(Roles& roles, const std::u16string& appFolder) {
         if (end == std::string::npos) end = bytes.size();
         std::string_view line(bytes.data() + start, end - start);
         if (line.ends_with('\r')) line.remove_suffix(1);
+        // "2026-12-07 01:45:12.345 ": this log stamps the line again.
+        if (line.size() >= kStamp && line[4] == '-' && line[10] == ' ' && line[23] == ' ') {
+            line.remove_prefix(kStamp);
+        }
         std::u16string text;
         markup::Utf8ToText(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), text);
         roles.log.Write(u"elevated copy: " + text);
