@@ -19,10 +19,10 @@ namespace base {
 // for the log.
 enum class FileError : std::uint8_t {
     None,
-    NotFound,      // the file, or a folder on its path, is not there
-    Exists,        // the target is there already
-    InUse,         // another process holds it (sharing or lock violation, or access denied
-                   // while a file is held open, as Windows reports for a running program)
+    NotFound,  // the file, or a folder on its path, is not there
+    Exists,    // the target is there already
+    InUse,     // another process holds it (sharing or lock violation, or access denied
+               // while a file is held open, as Windows reports for a running program)
     DiskFull,
     AccessDenied,  // this user may not do it
     NotEmpty,      // a folder to remove still holds entries
@@ -68,6 +68,13 @@ class WritableFile {
     virtual FileResult Close() = 0;
 };
 
+// A file held open for reading: while this lives no other process can write, rename or delete
+// the file; others may still read it and run it.
+class HeldFile {
+  public:
+    virtual ~HeldFile() = default;
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -100,6 +107,10 @@ class FileSystem {
     // meanwhile.
     virtual FileResult OpenForWriting(const std::u16string& path, std::int64_t keep,
                                       std::unique_ptr<WritableFile>& file) = 0;
+    // Opens the file for reading, sharing only reading, and keeps it so until held goes: what
+    // was checked in it is then what a reader gets. InUse when a writer has it open.
+    virtual FileResult HoldForReading(const std::u16string& path,
+                                      std::unique_ptr<HeldFile>& held) = 0;
 };
 
 // Makes every missing folder above path (which names a file), outermost first. Stops at the

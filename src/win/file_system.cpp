@@ -103,6 +103,14 @@ class WinWritableFile final : public base::WritableFile {
     OwnedHandle file;
 };
 
+class WinHeldFile final : public base::HeldFile {
+  public:
+    explicit WinHeldFile(OwnedHandle opened) : file(std::move(opened)) {}
+
+  private:
+    OwnedHandle file;
+};
+
 }  // namespace
 
 std::wstring SystemPath(const std::u16string& path) {
@@ -235,6 +243,18 @@ base::FileResult WinFileSystem::OpenForWriting(const std::u16string& path, std::
         return FileResultOf(false);
     }
     file = std::make_unique<WinWritableFile>(std::move(handle));
+    return base::Succeeded();
+}
+
+base::FileResult WinFileSystem::HoldForReading(const std::u16string& path,
+                                               std::unique_ptr<base::HeldFile>& held) {
+    held.reset();
+    // Read sharing only: the archiver, the shell and the loader still open it to read or run
+    // it, but nobody can open it for writing, rename it or delete it while it is held.
+    OwnedHandle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return FileResultOf(false);
+    held = std::make_unique<WinHeldFile>(std::move(handle));
     return base::Succeeded();
 }
 

@@ -21,6 +21,8 @@ class WinFileSystem final : public base::FileSystem {
                                    std::string& bytes) override;
     base::FileResult OpenForWriting(const std::u16string& path, std::int64_t keep,
                                     std::unique_ptr<base::WritableFile>& file) override;
+    base::FileResult HoldForReading(const std::u16string& path,
+                                    std::unique_ptr<base::HeldFile>& held) override;
 };
 
 // The form of a whole path the file calls take: without closing backslashes (a drive's root

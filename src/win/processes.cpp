@@ -5,6 +5,7 @@
 #include "win/owned_handle.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/work_folder/run_lock.h"
+#include "win/file_system.h"
 #include "win/wide.h"
 #include "win/window_handle.h"
 
@@ -133,8 +135,8 @@ app::HiddenRun WinProcesses::RunHiddenWithin(const std::u16string& application,
     // CreateProcessW may write into its command line, so it gets a copy of its own.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(Wide(application), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    if (!CreateProcessW(SystemPath(application).c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                        nullptr, nullptr, &startup, &started)) {
         run.error = static_cast<std::uint32_t>(GetLastError());
         return run;
     }
@@ -155,7 +157,7 @@ app::HiddenRun WinProcesses::RunHiddenWithin(const std::u16string& application,
     return run;
 }
 
-bool WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
+app::RunLockClaim WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
     // Folded the way the file system compares names, so that every spelling of the folder
     // meets the same lock.
     std::u16string folded = appFolder;
@@ -167,7 +169,105 @@ bool WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
     const std::u16string name = app::RunLockName(folded);
     // Held, never closed: the process's end releases it.
     const HANDLE lock = CreateMutexW(nullptr, FALSE, Wide(name));
-    return !(lock && GetLastError() == ERROR_ALREADY_EXISTS);
+    const DWORD error = GetLastError();
+    if (!lock) return {app::RunLockClaim::State::NotCreated, static_cast<std::uint32_t>(error)};
+    if (error == ERROR_ALREADY_EXISTS) return {app::RunLockClaim::State::HeldByAnother};
+    return {app::RunLockClaim::State::Claimed};
+}
+
+std::uint32_t WinProcesses::OwnProcessId() {
+    return GetCurrentProcessId();
+}
+
+app::ElevatedRun WinProcesses::RunElevated(const std::u16string& parameters) {
+    app::ElevatedRun run;
+    const std::u16string program = ModulePath();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // The process handle to wait on; no error boxes of the shell's own.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = Wide(program);
+    info.lpParameters = Wide(parameters);
+    info.nShow = SW_SHOWNORMAL;
+    if (program.empty() || !ShellExecuteExW(&info)) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        if (run.error == ERROR_CANCELLED) run.state = app::ElevatedRun::State::Declined;
+        return run;
+    }
+    if (!info.hProcess) {
+        run.error = ERROR_INVALID_HANDLE;
+        return run;
+    }
+    OwnedHandle process(info.hProcess);
+    // The elevated copy bounds its own steps (the archiver, the swap's retries).
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.Get(), &exitCode)) {
+        run.error = static_cast<std::uint32_t>(GetLastError());
+        return run;
+    }
+    run.state = app::ElevatedRun::State::Ended;
+    run.exitCode = exitCode;
+    return run;
+}
+
+namespace {
+
+// The id of this process's parent as the system recorded it; 0 when it cannot be told.
+DWORD OwnParentId() {
+    const OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::uint32_t WinProcesses::StartAsChildOf(std::uint32_t parentId, const std::u16string& program) {
+    // The id comes from the command line: only the process that really started this one, the
+    // copy that asked for the elevation, may lend its rights.
+    if (parentId == 0 || OwnParentId() != parentId) return ERROR_INVALID_PARAMETER;
+    OwnedHandle parent(OpenProcess(PROCESS_CREATE_PROCESS, FALSE, parentId));
+    if (!parent) return static_cast<std::uint32_t>(GetLastError());
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<unsigned char> storage(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
+        return static_cast<std::uint32_t>(GetLastError());
+    }
+    HANDLE parentHandle = parent.Get();
+    DWORD error = ERROR_SUCCESS;
+    if (UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS,
+                                  &parentHandle, sizeof(parentHandle), nullptr, nullptr)) {
+        STARTUPINFOEXW startup{};
+        startup.StartupInfo.cb = sizeof(startup);
+        startup.lpAttributeList = attributes;
+        PROCESS_INFORMATION started{};
+        // The command line is the program's own name, quoted; CreateProcessW may write into it.
+        const std::u16string quoted = u"\"" + program + u"\"";
+        std::vector<wchar_t> line(quoted.begin(), quoted.end());
+        line.push_back(L'\0');
+        if (CreateProcessW(SystemPath(program).c_str(), line.data(), nullptr, nullptr, FALSE,
+                           EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
+                           &started)) {
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+        } else {
+            error = GetLastError();
+        }
+    } else {
+        error = GetLastError();
+    }
+    DeleteProcThreadAttributeList(attributes);
+    return static_cast<std::uint32_t>(error);
 }
 
 }  // namespace win

@@ -14,9 +14,12 @@ class WinProcesses final : public app::Processes {
                                    const std::u16string& commandLine,
                                    std::uint32_t milliseconds) override;
     void OpenWithShell(const std::u16string& file) override;
-    bool ClaimRunLock(const std::u16string& appFolder) override;
+    app::RunLockClaim ClaimRunLock(const std::u16string& appFolder) override;
     std::u16string ModulePath() override;
     std::u16string TempPath() override;
+    std::uint32_t OwnProcessId() override;
+    app::ElevatedRun RunElevated(const std::u16string& parameters) override;
+    std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override;
 };
 
 }  // namespace win

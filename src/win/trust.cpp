@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "win/file_system.h"
 #include "win/owned_handle.h"
 #include "win/trust.h"
 #include "win/wide.h"
@@ -72,8 +73,8 @@ class Key {
 
 HANDLE OpenForReading(const std::u16string& path) {
     // Others may read the file meanwhile, never change it under the hash.
-    return CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 // Large reads keep a digest of a big package cheap beside its download.

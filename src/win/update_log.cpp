@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "win/file_system.h"
 #include "win/wide.h"
 
 namespace win {
@@ -15,8 +16,8 @@ app::LogTime LocalLogTime() {
 
 bool AppendToFile(const std::u16string& path, std::string_view bytes) {
     const HANDLE file =
-        CreateFileW(Wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool written = true;
     while (!bytes.empty() && written) {

@@ -1,11 +1,16 @@
 // updater.exe: the host starts it with "<current version>#<host window>#<manifest address>".
 // It shows a progress window only while a package downloads. It exits with 0, or with a code
-// that tells the outcome when the launch string carries options.
+// that tells the outcome when the launch string carries options. Started by itself with
+// "--elevated-apply <process id> "<work folder>"" through the elevation prompt, it runs only
+// the apply step of that work folder's update.
 
 #include <windows.h>
 
 #include <string>
 
+#include "app/elevate/elevated_apply.h"
+#include "app/elevate/elevated_copy.h"
+#include "app/elevate/elevated_form.h"
 #include "app/log/update_log.h"
 #include "app/run/launch_string.h"
 #include "app/run/update_run.h"
@@ -28,10 +33,25 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         win::WinDesktop desktop;
         win::WinProcesses processes;
         win::WinFileSystem files;
-        app::FileRunLog log(win::LocalLogTime, win::AppendToFile);
-        win::WinTrust trust(log);
         win::WinClock clock;
         win::WinSerialMemory serials;
+        if (app::IsElevatedForm(launchString)) {
+            // The elevated copy writes its log beside itself, where only an administrator can
+            // change it, never into the user's work folder; the first copy copies it over.
+            const std::u16string logPath = app::AppFolderOf(processes.ModulePath()) + u"\\" +
+                                           std::u16string(app::kElevatedLogName);
+            files.RemoveFile(logPath);
+            app::FileRunLog log(win::LocalLogTime,
+                                [&logPath](const std::u16string&, std::string_view bytes) {
+                                    return win::AppendToFile(logPath, bytes);
+                                });
+            log.UseFolder(logPath);
+            win::WinTrust trust(log);
+            app::Roles roles{desktop, processes, files, trust, clock, net, log, serials};
+            ExitProcess(app::RunElevatedCopy(launchString, roles));
+        }
+        app::FileRunLog log(win::LocalLogTime, win::AppendToFile);
+        win::WinTrust trust(log);
         app::Roles roles{desktop, processes, files, trust, clock, net, log, serials};
         const int exitCode = app::RunAndReport(launchString, roles);
         // A cancelled download may have left its worker blocked in a read, using the objects

@@ -59,15 +59,20 @@ class FakeProcesses final : public app::Processes {
     explicit FakeProcesses(Seen& record) : seen(record) {}
 
     struct HostWatch final : app::ProcessWatch {
-        explicit HostWatch(app::WaitResult answer) : result(answer) {}
-        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        HostWatch(app::WaitResult answer, std::function<void()> meanwhile)
+            : result(answer), duringWait(std::move(meanwhile)) {}
+        app::WaitResult WaitForEnd(std::uint32_t) override {
+            if (duringWait) duringWait();
+            return result;
+        }
         app::WaitResult result;
+        std::function<void()> duringWait;
     };
     app::HostLookup OpenWindowProcess(std::int32_t window) override {
         app::HostLookup host;
         if (window == 0) return host;
         host.processId = 4242;
-        host.process = std::make_unique<HostWatch>(hostWait);
+        host.process = std::make_unique<HostWatch>(hostWait, duringHostWait);
         return host;
     }
     app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
@@ -86,15 +91,37 @@ class FakeProcesses final : public app::Processes {
     void OpenWithShell(const std::u16string& file) override {
         seen.push_back("open " + Utf8(file));
     }
-    bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+    app::RunLockClaim ClaimRunLock(const std::u16string&) override {
+        if (lockFails) return {app::RunLockClaim::State::NotCreated, 5};
+        return {otherUpdaterRuns ? app::RunLockClaim::State::HeldByAnother
+                                 : app::RunLockClaim::State::Claimed};
+    }
     std::u16string ModulePath() override { return modulePath; }
     std::u16string TempPath() override { return tempPath; }
+    std::uint32_t OwnProcessId() override { return 77; }
+    app::ElevatedRun RunElevated(const std::u16string& parameters) override {
+        seen.push_back("elevate " + Utf8(parameters));
+        if (elevatedCopy && elevated.state == app::ElevatedRun::State::Ended) {
+            elevated.exitCode = elevatedCopy(parameters);
+        }
+        return elevated;
+    }
+    std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override {
+        seen.push_back("start as child of " + std::to_string(parentId) + " " + Utf8(program));
+        return childStartError;
+    }
 
     app::WaitResult hostWait = app::WaitResult::Ended;
-    app::HiddenRun archiverRun{};  // not started
-    std::function<void()> unpack;  // what a starting archiver writes
+    std::function<void()> duringHostWait;  // what other processes do while the host closes
+    app::HiddenRun archiverRun{};          // not started
+    std::function<void()> unpack;          // what a starting archiver writes
     std::uint32_t archiverLimitMs = 0;
     bool otherUpdaterRuns = false;
+    bool lockFails = false;  // the lock cannot even be created
+    app::ElevatedRun elevated{app::ElevatedRun::State::Ended, 42, 0};
+    // Plays the elevated copy on the parameters it was given; its result is the exit code.
+    std::function<std::uint32_t(const std::u16string&)> elevatedCopy;
+    std::uint32_t childStartError = 0;
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::u16string tempPath = u"C:\\Temp\\";
 

@@ -74,6 +74,11 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .package = "Update.Log",
          .seen = get + kFail,
          .steps = {u"package refused: its name is one of the run's own files: Update.Log"}},
+        {.what = "run target outside",
+         .manifest = "<config><update version=\"2.4\" run=\"..\\x.exe\"/><UpdateExe><item "
+                     "name=\"app.7z\" url=\"http://srv/app.7z\"/></UpdateExe></config>",
+         .seen = get + kFail,
+         .steps = {u"manifest refused: the run target is not a file of the application folder"}},
         {.what = "no item",
          .manifest = "<config><update version=\"2.4\"/><UpdateExe/></config>",
          .seen = get + kFail,

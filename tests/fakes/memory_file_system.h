@@ -77,6 +77,7 @@ class MemoryFileSystem final : public base::FileSystem {
             }
             return failed;
         }
+        if (holds.contains(source)) return kHeld;
         if (!nodes.contains(source)) return kFileNotFound;
         if (nodes.contains(target)) return {base::FileError::Exists, 183};
         if (!ParentExists(target)) return kPathNotFound;
@@ -146,19 +147,49 @@ class MemoryFileSystem final : public base::FileSystem {
         const auto found = nodes.find(key);
         if (found != nodes.end() && found->second.folder) return {base::FileError::AccessDenied, 5};
         if (keep > 0 && found == nodes.end()) return kFileNotFound;
+        if (holds.contains(key)) return kHeld;
         std::string& content = nodes[key].content;
         content.resize(keep > 0 ? std::min(content.size(), static_cast<std::size_t>(keep)) : 0);
         file = std::make_unique<OpenFile>(*this, key);
         return {};
     }
 
+    base::FileResult HoldForReading(const std::u16string& path,
+                                    std::unique_ptr<base::HeldFile>& held) override {
+        held.reset();
+        if (const auto failed = Step(path); !failed.Ok()) return failed;
+        const auto found = nodes.find(Key(path));
+        if (found == nodes.end()) return kFileNotFound;
+        if (found->second.folder) return {base::FileError::AccessDenied, 5};
+        held = std::make_unique<Hold>(*this, Key(path));
+        return {};
+    }
+    // Paths held for reading, with how many holds each: writing, moving or removing them is
+    // refused as in use.
+    std::map<std::u16string, int> holds;
+
     // Last write times of folders for ListFolders, by whole path; 0 when not given.
     std::map<std::u16string, std::int64_t> ages;
 
     static constexpr base::FileResult kFileNotFound{base::FileError::NotFound, 2};
     static constexpr base::FileResult kPathNotFound{base::FileError::NotFound, 3};
+    static constexpr base::FileResult kHeld{base::FileError::InUse, 32};
 
   private:
+    class Hold final : public base::HeldFile {
+      public:
+        Hold(MemoryFileSystem& owner, std::u16string name) : files(owner), key(std::move(name)) {
+            ++files.holds[key];
+        }
+        ~Hold() override {
+            if (--files.holds[key] == 0) files.holds.erase(key);
+        }
+
+      private:
+        MemoryFileSystem& files;
+        std::u16string key;
+    };
+
     class OpenFile final : public base::WritableFile {
       public:
         OpenFile(MemoryFileSystem& owner, std::u16string name)
@@ -196,6 +227,7 @@ class MemoryFileSystem final : public base::FileSystem {
         if (const auto failed = Step(path); !failed.Ok()) return failed;
         const auto found = nodes.find(Key(path));
         if (found == nodes.end()) return kFileNotFound;
+        if (holds.contains(Key(path))) return kHeld;
         if (found->second.folder != folder) {
             return folder ? base::FileResult{base::FileError::Other, 267}
                           : base::FileResult{base::FileError::AccessDenied, 5};

@@ -522,6 +522,22 @@ def serve_check(case, version="2.0"):
 NOTES = "修复了断线后无法继续下载的问题\n- faster start"
 
 
+def serve_with_probe_refused(case):
+    """Folders named as the probe files of the next minutes: creating the probe then fails
+    with access denied, as in a folder the user may not write, while root can still write
+    everything else. So the second copy, which Wine starts with the same rights, applies."""
+    now = int(time.time())
+    for second in range(now, now + 180):
+        (case.app / f"UpdateProbe{second}.tmp").mkdir()
+    return archive(case)
+
+
+def check_target_started_by_the_second_copy(case, result):
+    case.assertEqual((case.app / "data.txt").read_text(), "version 2.0\n")
+    time.sleep(2)  # a second start by the first copy would come at once
+    case.assertEqual(len((case.app / "App.exe.ran").read_text().splitlines()), 1)
+
+
 def check_hung_host(case, result):
     # The host's answer, then 1 s, then up to 30 s for it to end, then the retries.
     case.assertGreater(result.seconds, 31)
@@ -554,6 +570,21 @@ SCENARIOS = [
              check=lambda case, result: case.assertEqual(
                  [p.name for p in (result.work / LONG_NAME.replace("\\", "/")).parent.iterdir()],
                  [])),
+    # Another process of the user cannot change or rename the package while the host closes:
+    # the archive that was checked is the one applied.
+    Scenario("package_held_during_the_host_wait", archive, host=("--tamper", "app.7z"),
+             log=("package held for reading until it is used", "outcome: archive applied"),
+             check=lambda case, result: case.assertIn(
+                 "tamper write error=32 rename error=32", result.host_log)),
+    # The apply step in a second copy (Wine gives it no more rights than the first, so here
+    # it can write only what the first could): it applies and starts the run target as the
+    # first copy's child, which starts nothing more.
+    Scenario("second_copy_applies_and_starts_the_target", serve_with_probe_refused, boxes=(),
+             options="silent", app=None,
+             log=("the apply step needs an administrator", "elevated apply: starting",
+                  "elevated copy: ", "as the first copy's child",
+                  "the elevated copy ended with 40", "outcome: archive applied"),
+             check=check_target_started_by_the_second_copy),
     # A connection dropped half way is resumed; update.log names each step.
     Scenario("dropped_connection_resumes", serve_dropped, check=check_resumed),
     Scenario("installer_starts_from_the_work_folder", serve_installer, slow_archiver=True,
@@ -608,6 +639,48 @@ class ScenarioTest(UpdaterCase):
                                       "zz/big.bin": os.urandom(5 << 20)}
         self.run_scenario(Scenario("full_disk", archive, boxes=(QUESTION, FAILED), app="old",
                                    ran=f"data={OLD_DATA}"))
+
+    def test_folder_the_user_cannot_write_goes_to_a_second_copy(self):
+        """A non-root Unix user cannot write a root's folder (Wine says access denied), so the
+        apply step goes to a second copy through "runas". Wine 8 starts that copy at once,
+        without a prompt and without more rights: its apply fails and the folder stays exact."""
+        user = "updater-e2e"
+        if os.geteuid() != 0:
+            self.skipTest("only root can make a throwaway user")
+        made = subprocess.run(["useradd", "--create-home", user], capture_output=True, text=True)
+        if made.returncode not in (0, 9):  # 9: the user is there already
+            self.skipTest(f"no throwaway user: {made.stderr.strip()}")
+        if made.returncode == 0:
+            self.addCleanup(subprocess.run, ["userdel", "--remove", user], capture_output=True)
+        if subprocess.run(["runuser", "-u", user, "--", "test", "-r",
+                           str(self.app / "updater.exe")]).returncode != 0:
+            self.skipTest(f"{user} cannot reach {self.app}: a folder above it is closed to it")
+        prefix = ENV["work"] / "user-prefix"
+        prefix.mkdir(exist_ok=True)
+        # Kept between runs; the user may come back with another id.
+        subprocess.run(["chown", "-R", f"{user}:", str(prefix)], check=True)
+        as_user = ["runuser", "-u", user, "--", "env", f"HOME=/home/{user}",
+                   f"WINEPREFIX={prefix}", "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="]
+        self.addCleanup(subprocess.run, [*as_user, "wineserver", "-k"], capture_output=True)
+        self.use_real_archiver()
+        url = archive(self)
+        before = digest(self.app)
+        done = subprocess.run([*as_user, "wine", self.windows_path(self.app / "updater.exe"),
+                               f"1.0#0#{url}#silent"], capture_output=True, text=True,
+                              timeout=240)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertEqual(digest(self.app), before)
+        work = sorted((prefix / "drive_c" / "users" / user / "Temp").glob("UpdateTemp*"))[-1]
+        self.assertStepsInOrder(
+            [STAMP.sub("", line) for line in
+             (work / "update.log").read_text(encoding="utf-8").splitlines()],
+            ["the application folder cannot be written: access denied",
+             "elevated apply: starting updater.exe --elevated-apply ",
+             "elevated apply: the elevated copy ended with 42",
+             "outcome: archive not applied, the application is as it was"])
+        # The second copy read the work folder and unpacked the checked package before its
+        # swap was refused.
+        self.assertEqual((work / "stage" / "data.txt").read_text(), "version 2.0\n")
 
 
 def add_scenarios(case_class, scenarios):

@@ -37,6 +37,25 @@ struct HiddenRun {
     std::uint32_t error = 0;     // when NotStarted
 };
 
+// The one-run lock as claimed.
+struct RunLockClaim {
+    enum class State { Claimed, HeldByAnother, NotCreated };
+    State state = State::Claimed;
+    std::uint32_t error = 0;  // why it could not be created
+};
+
+// A second copy of this program started through the elevation prompt and waited for.
+struct ElevatedRun {
+    enum class State {
+        Ended,       // exitCode says how
+        Declined,    // the user said no at the prompt (error 1223)
+        NotStarted,  // error says why
+    };
+    State state = State::NotStarted;
+    std::uint32_t exitCode = 0;
+    std::uint32_t error = 0;
+};
+
 class Processes {
   public:
     virtual ~Processes() = default;
@@ -55,12 +74,21 @@ class Processes {
     // Opens the file as the shell does (runs a program, without parameters).
     virtual void OpenWithShell(const std::u16string& file) = 0;
     // Holds a lock named after the application folder (case-insensitive) until the process
-    // ends; false when another process holds it.
-    virtual bool ClaimRunLock(const std::u16string& appFolder) = 0;
+    // ends; HeldByAnother when another process holds it, NotCreated when it could not be made.
+    virtual RunLockClaim ClaimRunLock(const std::u16string& appFolder) = 0;
     // This program's own path, whole; empty when the system gives none.
     virtual std::u16string ModulePath() = 0;
     // The temporary directory, whole, with its closing backslash; empty when there is none.
     virtual std::u16string TempPath() = 0;
+    // This process's id.
+    virtual std::uint32_t OwnProcessId() = 0;
+    // Starts this program again with parameters through the elevation prompt ("runas") and
+    // waits for it to end.
+    virtual ElevatedRun RunElevated(const std::u16string& parameters) = 0;
+    // Starts program (a whole path, no parameters) as a child of the process with id parentId,
+    // so that it gets that process's rights instead of this one's; that process must be this
+    // one's own parent. 0 when started, else the error.
+    virtual std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) = 0;
 };
 
 }  // namespace app

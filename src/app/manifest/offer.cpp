@@ -21,6 +21,13 @@ bool CheckOffer(Offer& offer, bool manifestSigned, RunLog& log) {
         log.Write(u"package name leaves the work folder: " + offer.name);
         return false;
     }
+    // Started with the application folder's rights once the update is in place, so it must be
+    // a file of that folder; no run target at all starts nothing.
+    if (!offer.runTarget.empty() && !IsRunTargetInside(offer.runTarget)) {
+        log.Write(u"manifest refused: the run target is not a file of the application folder: " +
+                  offer.runTarget);
+        return false;
+    }
     if (offer.sha256.empty()) {
         if (!manifestSigned) return true;
         log.Write(u"package refused: a signed manifest must give its sha256");

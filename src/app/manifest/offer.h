@@ -22,9 +22,10 @@ struct Offer {
     std::optional<Sha256Digest> digest;  // sha256 read, once the offer is checked
 };
 
-// The name must stay in the work folder, a sha256 must be 64 hex digits, and a signed manifest
-// must give one: a signature vouches for a package only through its digest. False, with the
-// reason in the log, when any fails; else the offer's digest is filled in.
+// The name must stay in the work folder, a run target (when there is one) in the application
+// folder, a sha256 must be 64 hex digits, and a signed manifest must give one: a signature
+// vouches for a package only through its digest. False, with the reason in the log, when any
+// fails; else the offer's digest is filled in.
 bool CheckOffer(Offer& offer, bool manifestSigned, RunLog& log);
 
 }  // namespace app

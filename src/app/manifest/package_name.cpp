@@ -107,4 +107,19 @@ bool IsRunFileName(std::u16string_view name) {
            EqualsNoCase(only, u"UPDATE.LOG") || LooksLikeShortAlias(only);
 }
 
+bool IsRunTargetInside(std::u16string_view run) {
+    if (run.empty() || IsSeparator(run.front()) || run.find(u':') != std::u16string_view::npos) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= run.size()) {
+        std::size_t end = start;
+        while (end < run.size() && !IsSeparator(run[end])) ++end;
+        const std::u16string_view component = run.substr(start, end - start);
+        if (component.empty() || ClimbsUp(component) || NamesDevice(component)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace app

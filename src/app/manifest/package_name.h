@@ -18,4 +18,9 @@ bool StaysInWorkFolder(std::u16string_view name);
 // which the package would overwrite.
 bool IsRunFileName(std::u16string_view name);
 
+// True when run, the manifest's run target, names a place inside the application folder: not
+// empty, no leading "\" or "/", no ":" anywhere, no empty part between separators, no part of
+// dots and blanks holding "..", and no part naming a device (any case, with any extension).
+bool IsRunTargetInside(std::u16string_view run);
+
 }  // namespace app

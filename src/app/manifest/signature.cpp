@@ -18,13 +18,12 @@ ManifestTrust Refuse(Roles& roles, std::u16string_view reason) {
     return ManifestTrust::Refused;
 }
 
-}  // namespace
-
-ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
-                                     std::string_view manifest) {
+// The keys of update-key.pem beside the updater: Holds once there is at least one, Unchecked
+// when the file is surely not there.
+ManifestTrust ReadKeys(Roles& roles, const std::u16string& appFolder,
+                       std::vector<P256PublicKey>& keys) {
     // Without its own folder the updater cannot tell whether a key lies beside it: taking the
     // manifest unchecked then would let a failed system call switch the check off.
-    const std::u16string& appFolder = input.appFolder;
     if (appFolder.empty()) return Refuse(roles, u"the updater's own folder is unknown");
     const std::u16string keyPath = appFolder + u"\\" + std::u16string(kKeyFileName);
     // Only a key that is surely not there lets the manifest in unchecked. Any other failure (no
@@ -37,21 +36,14 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
         return ManifestTrust::Unchecked;
     }
     if (!read.Ok()) roles.log.Write(u"could not read " + keyPath + u": " + read.Describe());
-    const std::vector<P256PublicKey> keys =
-        read.Ok() ? ReadP256PublicKeysPem(pem) : std::vector<P256PublicKey>{};
+    if (read.Ok()) keys = ReadP256PublicKeysPem(pem);
     if (keys.empty()) return Refuse(roles, u"update-key.pem is unreadable or no P-256 public key");
+    return ManifestTrust::Holds;
+}
 
-    net::HttpDownloader downloader(roles.net, roles.clock);
-    net::DownloadOptions options;
-    options.maxLength = kLongestSignature;
-    net::MemorySink der;
-    if (!downloader.Download(input.launch.manifestUrl + u".sig", der, options)) {
-        return Refuse(roles, u"the signature did not arrive (" +
-                                 std::u16string(net::DownloadErrorName(downloader.Report().error)) +
-                                 u")");
-    }
-    KeepSupportCopy(roles, input.workFolder + u"update.xml.sig", der.Bytes());
-    const std::optional<P256Signature> signature = ReadDerSignature(der.Bytes());
+ManifestTrust VerifyWithKeys(Roles& roles, const std::vector<P256PublicKey>& keys,
+                             std::string_view manifest, std::string_view der) {
+    const std::optional<P256Signature> signature = ReadDerSignature(der);
     if (!signature) return Refuse(roles, u"update.xml.sig is no DER ECDSA P-256 signature");
     const std::optional<Sha256Digest> digest = roles.trust.Sha256(manifest);
     if (!digest) return Refuse(roles, u"update.xml could not be hashed");
@@ -64,6 +56,38 @@ ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
         return ManifestTrust::Holds;
     }
     return Refuse(roles, u"the signature does not match update.xml and update-key.pem");
+}
+
+}  // namespace
+
+ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
+                                     std::string_view manifest) {
+    std::vector<P256PublicKey> keys;
+    if (const ManifestTrust read = ReadKeys(roles, input.appFolder, keys);
+        read != ManifestTrust::Holds) {
+        return read;
+    }
+    net::HttpDownloader downloader(roles.net, roles.clock);
+    net::DownloadOptions options;
+    options.maxLength = kLongestSignature;
+    net::MemorySink der;
+    if (!downloader.Download(input.launch.manifestUrl + u".sig", der, options)) {
+        return Refuse(roles, u"the signature did not arrive (" +
+                                 std::u16string(net::DownloadErrorName(downloader.Report().error)) +
+                                 u")");
+    }
+    KeepSupportCopy(roles, input.workFolder + u"update.xml.sig", der.Bytes());
+    return VerifyWithKeys(roles, keys, manifest, der.Bytes());
+}
+
+ManifestTrust CheckStoredManifestSignature(Roles& roles, const std::u16string& appFolder,
+                                           std::string_view manifest, std::string_view der) {
+    std::vector<P256PublicKey> keys;
+    if (const ManifestTrust read = ReadKeys(roles, appFolder, keys); read != ManifestTrust::Holds) {
+        return read;
+    }
+    if (der.size() > kLongestSignature) return Refuse(roles, u"update.xml.sig is too long");
+    return VerifyWithKeys(roles, keys, manifest, der);
 }
 
 }  // namespace app

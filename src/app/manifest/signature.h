@@ -25,4 +25,9 @@ enum class ManifestTrust {
 ManifestTrust CheckManifestSignature(Roles& roles, const RunInput& input,
                                      std::string_view manifest);
 
+// The same check over a manifest and a signature already at hand (as the elevated copy reads
+// them from the work folder), with the key file beside appFolder's updater.
+ManifestTrust CheckStoredManifestSignature(Roles& roles, const std::u16string& appFolder,
+                                           std::string_view manifest, std::string_view der);
+
 }  // namespace app

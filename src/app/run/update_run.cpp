@@ -4,11 +4,12 @@
 
 #include "app/apply/apply_update.h"
 #include "app/apply/host.h"
+#include "app/elevate/elevated_apply.h"
 #include "app/log/download_log.h"
 #include "app/manifest/read_manifest.h"
 #include "app/package/delete_package.h"
-#include "app/package/digest_check.h"
 #include "app/package/fetch.h"
+#include "app/package/package_hold.h"
 #include "app/run/run_input.h"
 #include "app/run/updater_version.h"
 #include "app/user/boxes.h"
@@ -40,7 +41,9 @@ void DeleteUnpackedPackage(Roles& roles, const std::u16string& packagePath) {
 }
 
 // From the chosen offer on: ask, fetch, check, tell the host, put the package to use.
-RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host) {
+// targetStarted is set when the apply step started the run target itself.
+RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host,
+                    bool& targetStarted) {
     const std::int32_t hostWindow = input.launch.hostWindow;
     const bool silent = input.options.silent;
     if (!UserAgreesToUpdate(roles, hostWindow, offer, silent)) return RunOutcome::Declined;
@@ -50,14 +53,26 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
         FetchPackage(roles, hostWindow, offer.address, packagePath, !silent);
     if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
     if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
-    if (!PackageMatchesDigest(roles, offer, packagePath)) return RunOutcome::Failed;
+    // Held from the digest check until the archiver has exited or the installer has started.
+    std::unique_ptr<base::HeldFile> held = HoldCheckedPackage(roles, offer, packagePath);
+    if (!held) return RunOutcome::Failed;
 
     TellHostAndWait(roles, hostWindow, host);
     if (offer.kind == PackageKind::Installer) {
         StartInstaller(roles, packagePath);
         return RunOutcome::InstallerStarted;
     }
-    if (!UnpackAndSwap(roles, input, packagePath)) return RunOutcome::ArchiveNotApplied;
+    if (!CanWriteFolder(roles, input.appFolder)) {
+        const ElevatedApply elevated = ApplyElevated(roles, input);
+        held.reset();
+        targetStarted = elevated.targetStarted;
+        if (elevated.outcome == RunOutcome::ArchiveApplied)
+            DeleteUnpackedPackage(roles, packagePath);
+        return elevated.outcome;
+    }
+    const bool applied = UnpackAndSwap(roles, input, packagePath);
+    held.reset();
+    if (!applied) return RunOutcome::ArchiveNotApplied;
     DeleteUnpackedPackage(roles, packagePath);
     return RunOutcome::ArchiveApplied;
 }
@@ -69,7 +84,8 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
     // A second updater for the same application ends at once and shows nothing: the first one
     // is already asking or downloading.
-    if (!roles.processes.ClaimRunLock(appFolder)) {
+    const RunLockClaim lock = roles.processes.ClaimRunLock(appFolder);
+    if (lock.state == RunLockClaim::State::HeldByAnother) {
         return {RunOutcome::AnotherRunActive, 0, {}, options};
     }
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
@@ -78,6 +94,13 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
         roles.log.Write(u"unknown option ignored: " + word);
     }
     const std::optional<LaunchString> launch = ReadLaunchString(launchString);
+    if (lock.state == RunLockClaim::State::NotCreated) {
+        // Going on unlocked could let two runs swap the same folder at once.
+        roles.log.Write(u"the one-run lock could not be created, error " +
+                        base::DecimalText(lock.error) + u"; stopping");
+        StartWorkFolder(roles);
+        return {RunOutcome::Failed, launch ? launch->hostWindow : 0, {}, options};
+    }
     if (!launch) return {RunOutcome::ParameterError, 0, {}, options};
     const std::optional<std::u16string> workFolder = StartWorkFolder(roles);
     if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, {}, options};
@@ -96,9 +119,11 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
         return end;
     }
 
-    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
+    bool targetStarted = false;
+    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get(), targetStarted);
     // The user gets the application back, old or new.
-    if (end.outcome == RunOutcome::ArchiveApplied || end.outcome == RunOutcome::ArchiveNotApplied) {
+    if (!targetStarted && (end.outcome == RunOutcome::ArchiveApplied ||
+                           end.outcome == RunOutcome::ArchiveNotApplied)) {
         end.startAfterwards = input.appFolder + u"\\" + manifest.offer.runTarget;
     }
     return end;

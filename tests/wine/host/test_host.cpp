@@ -1,7 +1,7 @@
 // Test host for the end-to-end tests: plays the application that starts the updater.
 //
 //   test_host.exe <updater path> <version> <manifest url> <log file> <watched file>
-//                 [--hold <file>] [--stay [<seconds>]]
+//                 [--hold <file>] [--stay [<seconds>]] [--tamper <name>]
 //
 // It owns a hidden top-level window, starts the updater with the launch string
 // "<version>#<window handle>#<manifest url>", pumps messages, and appends one line to the log
@@ -16,6 +16,9 @@
 //                      application holds its files;
 //   --stay [<seconds>] keeps running after 0x467: for that many seconds (a host slow to save),
 //                      or until the updater has exited (a hung host).
+//   --tamper <name>    on 0x467, plays another process of the user that tries to change the
+//                      newest package <name> in a work folder under %TEMP%: logs
+//                      "tamper write error=<code> rename error=<code>" (0: it could).
 #include <windows.h>
 
 #include <cstdio>
@@ -36,6 +39,7 @@ std::wstring g_watchedPath;
 int g_staySeconds = 0;  // after 0x467; kStayUntilUpdaterExits for a hung host
 HANDLE g_held = INVALID_HANDLE_VALUE;
 bool g_exitNow = false;
+std::wstring g_tamperName;
 
 void AppendLog(const std::string& line) {
     FILE* log = _wfopen(g_logPath.c_str(), L"ab");
@@ -66,10 +70,57 @@ std::string ReadWatched() {
     return escaped;
 }
 
+// The newest %TEMP%\UpdateTemp*\<name>; empty when there is none.
+std::wstring NewestPackage(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return {};
+    const std::wstring folder(temp, length);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"UpdateTemp*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return {};
+    std::wstring newest;
+    FILETIME newestTime{};
+    do {
+        const std::wstring path = folder + entry.cFileName + L"\\" + name;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+            CompareFileTime(&data.ftLastWriteTime, &newestTime) > 0) {
+            newest = path;
+            newestTime = data.ftLastWriteTime;
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return newest;
+}
+
+void Tamper() {
+    const std::wstring package = NewestPackage(g_tamperName);
+    if (package.empty()) {
+        AppendLog("tamper found no package");
+        return;
+    }
+    DWORD writeError = 0, renameError = 0;
+    HANDLE file = CreateFileW(package.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        writeError = GetLastError();
+    } else {
+        DWORD written = 0;
+        WriteFile(file, "tampered", 8, &written, nullptr);
+        CloseHandle(file);
+    }
+    if (!MoveFileW(package.c_str(), (package + L".moved").c_str())) renameError = GetLastError();
+    AppendLog("tamper write error=" + std::to_string(writeError) +
+              " rename error=" + std::to_string(renameError));
+}
+
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kUpdateNotice) {
         AppendLog("0x467 wParam=" + std::to_string(wParam) + " lParam=" + std::to_string(lParam) +
                   " watched=" + ReadWatched());
+        if (!g_tamperName.empty()) Tamper();
         if (g_staySeconds == 0)
             g_exitNow = true;  // once this message is answered
         else if (g_staySeconds > 0)
@@ -100,6 +151,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         const std::wstring option = argv[i];
         if (option == L"--hold" && i + 1 < argc) {
             heldPath = argv[++i];
+        } else if (option == L"--tamper" && i + 1 < argc) {
+            g_tamperName = argv[++i];
         } else if (option == L"--stay") {
             g_staySeconds = kStayUntilUpdaterExits;
             if (i + 1 < argc && argv[i + 1][0] != L'-') g_staySeconds = _wtoi(argv[++i]);

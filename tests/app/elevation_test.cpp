@@ -1,0 +1,204 @@
+// What the apply step may trust: the package held from its digest check to its use, and the
+// apply step for a folder this user may not write, handed to an elevated copy that checks
+// everything again.
+
+#include <gtest/gtest.h>
+
+#include "app/elevate/elevated_copy.h"
+#include "app/elevate/elevated_form.h"
+#include "whole_run.h"
+
+namespace {
+
+using apptest::kAsk;
+using apptest::kFail;
+using End = app::ElevatedEnd;
+
+const std::string kKey =
+    "-----BEGIN PUBLIC KEY-----\n"
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE+5pYsoqnon7ZXrasK39LIpmvF97G\n"
+    "+30cqEUQ2k8izXNht4VnX7xNmlpCG06gbDCz8P9zkfY9XdDqE//Z+ikICQ==\n"
+    "-----END PUBLIC KEY-----\n";
+const std::string kSignature = "\x30\x06\x02\x01\x01\x02\x01\x01";
+// The fake trust's digest of every file.
+const std::string kSha256 = " sha256=\"ab" + std::string(62, '0') + "\"";
+const std::u16string kProbe = u"C:\\App\\UpdateProbe1700000000.tmp";
+
+// A signed update to 2.4 whose archive puts a new App.exe in place, in a folder this user may
+// not write.
+void ServeSignedUpdate(apptest::FakeRun& run) {
+    run.ArchiverSucceeds();
+    run.files.AddFile(u"C:\\App\\update-key.pem", kKey);
+    run.files.AddFile(u"C:\\App\\App.exe", "old");
+    run.files.denied.insert(kProbe);
+    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z", "0", kSha256);
+    run.net.bodies[u"srv/update.xml.sig"] = kSignature;
+    run.net.bodies[u"srv/app.7z"] = "package bytes";
+    run.processes.unpack = [&run] {
+        run.files.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
+    };
+}
+
+bool Saw(const apptest::FakeRun& run, const std::string& start) {
+    return std::any_of(run.seen.begin(), run.seen.end(),
+                       [&](const std::string& line) { return line.starts_with(start); });
+}
+
+TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
+    apptest::FakeRun run;
+    run.ArchiverSucceeds();
+    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
+    run.net.bodies[u"srv/app.7z"] = "package bytes";
+    const std::u16string package = run.WorkFolder() + u"\\app.7z";
+    base::FileResult written, moved;
+    run.processes.duringHostWait = [&] {
+        std::unique_ptr<base::WritableFile> file;
+        written = run.files.OpenForWriting(package, 0, file);
+        moved = run.files.Move(package, package + u".old");
+    };
+    // Let go once the archiver is done: the unpacked archive is deleted.
+    EXPECT_FALSE(apptest::RunWhole(run).ends_with("package left"));
+    EXPECT_TRUE(written.Is(base::FileError::InUse) && moved.Is(base::FileError::InUse));
+}
+
+TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
+    const std::string told =
+        "GET srv/update.xml; GET srv/update.xml.sig; " + kAsk + "; GET srv/app.7z; told";
+    const std::string open = "; open C:\\App\\App.exe";
+    using State = app::ElevatedRun::State;
+    const struct {
+        const char* what;
+        app::ElevatedRun elevated;
+        std::string seen;
+        int exitCode;
+    } cases[] = {
+        {"applied and started", {State::Ended, 40, 0}, told, 0},
+        {"applied", {State::Ended, 41, 0}, told + open, 0},
+        {"rolled back", {State::Ended, 42, 0}, told + "; " + kFail + open + "; package left", 1},
+        {"unhealthy", {State::Ended, 44, 0}, told + "; " + kFail + open + "; package left", 1},
+        {"broken", {State::Ended, 43, 0}, told + "; " + kFail + "; package left", 1},
+        {"crashed", {State::Ended, 0xC0000005, 0}, told + "; " + kFail + "; package left", 1},
+        // A declined prompt changes nothing: the failure box and the old version.
+        {"declined", {State::Declined, 0, 1223}, told + "; " + kFail + open + "; package left", 1},
+        {"not started",
+         {State::NotStarted, 0, 2},
+         told + "; " + kFail + open + "; package left",
+         1},
+    };
+    for (const auto& c : cases) {
+        apptest::FakeRun run;
+        ServeSignedUpdate(run);
+        run.processes.elevated = c.elevated;
+        EXPECT_EQ(apptest::RunWhole(run, u"2.2#920#http://srv/update.xml#"), c.seen) << c.what;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what;
+        // Told only where the work folder is and who asked; nothing is unpacked here.
+        EXPECT_TRUE(
+            Saw(run, "elevate --elevated-apply 77 \"" + apptest::Utf8(run.WorkFolder()) + "\\\""))
+            << c.what;
+        EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), "old") << c.what;
+        if (c.elevated.state == State::Declined) {
+            EXPECT_NE(std::find(run.log.lines.begin(), run.log.lines.end(),
+                                u"elevated apply: the elevation prompt was declined (error 1223)"),
+                      run.log.lines.end());
+        }
+    }
+    // A folder this user can write never starts a second copy, and keeps no probe.
+    apptest::FakeRun run;
+    ServeSignedUpdate(run);
+    run.files.denied.clear();
+    apptest::RunWhole(run);
+    EXPECT_FALSE(Saw(run, "elevate"));
+    EXPECT_FALSE(run.files.Has(kProbe));
+    EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), "new");
+}
+
+TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
+    const struct {
+        const char* what;
+        std::function<void(apptest::FakeRun&)> change;
+        End end;
+        bool started = false;
+    } cases[] = {
+        {"whole", [](apptest::FakeRun&) {}, End::AppliedAndStarted, true},
+        {"target not started", [](apptest::FakeRun& run) { run.processes.childStartError = 87; },
+         End::Applied, true},
+        {"manifest changed", [](apptest::FakeRun& run) { run.trust.signatureHolds = false; },
+         End::NotApplied},
+        {"signature gone",
+         [](apptest::FakeRun& run) {
+             run.files.nodes.erase(run.WorkFolder() + u"\\update.xml.sig");
+         },
+         End::NotApplied},
+        {"package changed", [](apptest::FakeRun& run) { run.trust.fileDigest[1] = 1; },
+         End::NotApplied},
+        {"replayed older manifest",
+         [](apptest::FakeRun& run) {
+             std::string manifest = apptest::Offer("app.7z", "0", kSha256);
+             manifest.insert(manifest.find('>'), " serial=\"5\"");
+             run.files.AddFile(run.WorkFolder() + u"\\update.xml", manifest);
+             run.serials.serials[u"C:\\App"] = 6;
+         },
+         End::NotApplied},
+        {"run target outside",
+         [](apptest::FakeRun& run) {
+             std::string manifest = apptest::Offer("app.7z", "0", kSha256);
+             manifest.replace(manifest.find("App.exe"), 7, "..\\x.exe");
+             run.files.AddFile(run.WorkFolder() + u"\\update.xml", manifest);
+         },
+         End::NotApplied},
+        {"installer",
+         [](apptest::FakeRun& run) {
+             run.files.AddFile(run.WorkFolder() + u"\\update.xml",
+                               apptest::Offer("app.7z", "1", kSha256));
+         },
+         End::NotApplied},
+        {"work folder missing",
+         [](apptest::FakeRun& run) { run.files.RemoveTree(run.WorkFolder()); }, End::NotApplied},
+        {"archiver fails", [](apptest::FakeRun& run) { run.processes.archiverRun.exitCode = 2; },
+         End::NotApplied},
+    };
+    for (const auto& c : cases) {
+        apptest::FakeRun run;
+        ServeSignedUpdate(run);
+        // What the first copy leaves in its work folder, then the change.
+        const std::u16string work = run.WorkFolder() + u"\\";
+        run.files.AddFolder(work);
+        run.files.AddFile(work + u"update.xml", apptest::Offer("app.7z", "0", kSha256));
+        run.files.AddFile(work + u"update.xml.sig", kSignature);
+        run.files.AddFile(work + u"app.7z", "package bytes");
+        c.change(run);
+        const std::u16string arguments = app::ElevatedParameters({4242, work});
+        EXPECT_EQ(app::RunElevatedCopy(arguments, run.roles), static_cast<std::uint32_t>(c.end))
+            << c.what;
+        const bool applied = c.end != End::NotApplied;
+        EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), applied ? "new" : "old") << c.what;
+        EXPECT_EQ(Saw(run, "start as child of 4242 C:\\App\\App.exe"), c.started) << c.what;
+        EXPECT_TRUE(run.files.holds.empty()) << c.what;
+    }
+}
+
+TEST(ElevatedApply, OnlyItsOwnFormStartsTheElevatedCopy) {
+    const std::u16string work = u"C:\\Users\\u\\Temp\\UpdateTemp1700000000-2\\";
+    const auto read = app::ReadElevatedForm(app::ElevatedParameters({77, work}));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->firstCopyId, 77u);
+    EXPECT_EQ(read->workFolder, work);
+    for (const std::u16string bad :
+         {u"--elevated-apply", u"--elevated-apply 0 \"C:\\UpdateTemp1\\\"",
+          u"--elevated-apply 1 C:\\UpdateTemp1\\", u"--elevated-apply 1 \"C:\\Windows\\\"",
+          u"--elevated-apply 1 \"UpdateTemp1\\\""}) {
+        EXPECT_FALSE(app::ReadElevatedForm(bad)) << apptest::Utf8(bad);
+    }
+    EXPECT_FALSE(app::IsElevatedForm(u"2.2#920#http://srv/update.xml"));
+}
+
+TEST(RunLock, ThatCannotBeCreatedStopsTheRun) {
+    apptest::FakeRun run;
+    run.processes.lockFails = true;
+    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
+    EXPECT_EQ(apptest::RunWhole(run, u"2.2#920#http://srv/update.xml#"), kFail);
+    EXPECT_EQ(run.exitCode, app::kExitFailed);
+    EXPECT_EQ(run.log.lines[1], u"the one-run lock could not be created, error 5; stopping");
+}
+
+}  // namespace
