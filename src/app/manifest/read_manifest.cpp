@@ -24,6 +24,7 @@ void ReadPackageElement(markup::MarkupDoc& doc, Offer& offer) {
     offer.name = doc.GetAttribute(u"name");
     offer.address = doc.GetAttribute(u"url");
     offer.sha256 = doc.GetAttribute(u"sha256");
+    offer.size = doc.GetAttribute(u"size");
 }
 
 // From the update element on: whether the offer is newer, and which package it is.

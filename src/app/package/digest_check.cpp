@@ -4,9 +4,9 @@
 
 namespace app {
 
-bool PackageMatchesDigest(Roles& roles, const Offer& offer, const std::u16string& packagePath) {
+bool PackageMatchesDigest(Roles& roles, const Offer& offer, const std::u16string& packagePath,
+                          const std::optional<Sha256Digest>& actual) {
     if (!offer.digest) return true;
-    const std::optional<Sha256Digest> actual = roles.trust.FileSha256(packagePath);
     if (actual && *offer.digest == *actual) {
         roles.log.Write(u"the package's sha256 matches");
         return true;
