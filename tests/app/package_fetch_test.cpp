@@ -44,15 +44,6 @@ TEST(HashingSink, HashesWhatTheFileHolds) {
     sink.Discard();
     EXPECT_EQ(sink.Digest(), std::nullopt);
     EXPECT_FALSE(files.Has(u"C:\\p.7z"));
-
-    trust.streamed.clear();
-    app::HashingSink plain(nullptr, files, u"C:\\q.7z");
-    EXPECT_TRUE(plain.Begin(0, 1).Ok());
-    EXPECT_TRUE(plain.Write("q", 1).Ok());
-    EXPECT_TRUE(plain.Finish().Ok());
-    EXPECT_EQ(files.Content(u"C:\\q.7z"), "q");
-    EXPECT_EQ(plain.Digest(), std::nullopt);
-    EXPECT_EQ(trust.streamed, "");
 }
 
 // "package bytes" is 13 bytes long: a size below it, or a volume without 13 bytes and 1 MiB to

@@ -436,29 +436,25 @@ TEST(Download, ResumesOnlyTheBodyItBegan) {
     Answer otherTag = Rest(4, "4-9/10");
     otherTag.etag = "\"v2\"";
     const std::string date = "Mon, 07 Dec 2026 10:00:00 GMT";
+    const std::u16string u16date(date.begin(), date.end());
+    const std::string spliced = "x123456789";  // only where the rest is of the same body
     const struct {
         const char* name;
         std::vector<Answer> answers;
         std::vector<std::u16string> ifRange;  // of each request after the first; empty: none
+        std::string stored;
     } cases[] = {
-        {"strong tag", {first("\"v1\"", date), Rest(4, "4-9/10")}, {u"\"v1\""}},
-        {"weak tag: the date",
-         {first("W/\"v1\"", date), Rest(4, "4-9/10")},
-         {u"Mon, 07 Dec 2026 10:00:00 GMT"}},
-        {"neither: from zero", {first("", ""), Whole()}, {u""}},
-        {"changed: whole again", {first("\"v1\"", ""), Whole()}, {u"\"v1\""}},
-        {"other tag in a part", {first("\"v1\"", ""), otherTag, Whole()}, {u"\"v1\"", u""}},
+        {"strong tag", {first("\"v1\"", date), Rest(4, "4-9/10")}, {u"\"v1\""}, spliced},
+        {"weak tag: the date", {first("W/\"v1\"", date), Rest(4, "4-9/10")}, {u16date}, spliced},
+        {"neither: from zero", {first("", ""), Whole()}, {u""}, kBody},
+        {"changed: whole again", {first("\"v1\"", ""), Whole()}, {u"\"v1\""}, kBody},
+        {"other tag in a part", {first("\"v1\"", ""), otherTag, Whole()}, {u"\"v1\"", u""}, kBody},
     };
     for (const auto& c : cases) {
         Rig rig;
         rig.api.answers.assign(c.answers.begin(), c.answers.end());
         EXPECT_TRUE(rig.Download(u"http://srv/f", u"C:\\f", Resuming())) << c.name;
-        // Never "x123" spliced with a newer rest.
-        EXPECT_EQ(rig.files.Content(u"C:\\f"),
-                  c.name == std::string("strong tag") || c.name == std::string("weak tag: the date")
-                      ? "x123456789"
-                      : kBody)
-            << c.name;
+        EXPECT_EQ(rig.files.Content(u"C:\\f"), c.stored) << c.name;
         std::vector<std::u16string> sent;
         for (std::size_t i = 1; i < rig.api.requestHeaders.size(); ++i) {
             const std::u16string& headers = rig.api.requestHeaders[i];
@@ -468,33 +464,6 @@ TEST(Download, ResumesOnlyTheBodyItBegan) {
                                : headers.substr(from, headers.find(u"\r\n", from) - from));
         }
         EXPECT_EQ(sent, c.ifRange) << c.name;
-    }
-}
-
-// Room and length are judged on the announced length before the file is touched.
-TEST(Download, BodiesBeyondTheSizeOrTheFreeSpaceTouchNoFile) {
-    constexpr std::uint64_t kSpare = FileSink::kSpareBytes;
-    const struct {
-        std::optional<std::int64_t> maxLength;
-        std::uint64_t freeBytes;
-        DownloadError error;
-    } cases[] = {
-        {10, 10 + kSpare, DownloadError::None},
-        {9, UINT64_MAX, DownloadError::TooLong},
-        {std::nullopt, 9 + kSpare, DownloadError::NoSpace},
-        {std::nullopt, 0, DownloadError::NoSpace},
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        rig.api.bodies[u"srv/f"] = kBody;
-        rig.files.AddFile(u"C:\\f", "old");
-        rig.files.freeBytes = c.freeBytes;
-        DownloadOptions options;
-        options.maxLength = c.maxLength;
-        const bool ok = c.error == DownloadError::None;
-        EXPECT_EQ(rig.Download(u"http://srv/f", u"C:\\f", options), ok);
-        EXPECT_EQ(rig.downloader.Report().error, c.error);
-        EXPECT_EQ(rig.files.Content(u"C:\\f"), ok ? kBody : "old");
     }
 }
 
