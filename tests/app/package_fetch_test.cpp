@@ -1,12 +1,13 @@
-// The package as it arrives: hashed while written, bounded by the manifest's size and by the
-// free space of the work folder's volume.
+// The package as it arrives: hashed while written, bounded by a signed manifest's size and by
+// the free space of the work folder's volume.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "app/package/fetch.h"
 #include "app/package/hashing_sink.h"
-#include "whole_run.h"
+#include "fake_roles.h"
 
 namespace {
 
@@ -46,31 +47,38 @@ TEST(HashingSink, HashesWhatTheFileHolds) {
     EXPECT_FALSE(files.Has(u"C:\\p.7z"));
 }
 
-// "package bytes" is 13 bytes long: a size below it, or a volume without 13 bytes and 1 MiB to
-// spare, fails the run before the file is made; a size that is no number bounds nothing.
-TEST(RunAndReport, PackagesBeyondTheirSizeOrTheFreeSpaceFail) {
-    const std::string get = "GET srv/update.xml; " + apptest::kAsk + "; GET srv/app.7z; ";
-    const std::string applied = get + "told; unpack; open C:\\App\\App.exe";
+// "package bytes" is 13 bytes long. A signed manifest's size below it, or a volume without 13
+// bytes and 1 MiB to spare, fails the download before the file is made; an unsigned manifest's
+// size, the placeholder 0 and a size that is no number bound nothing.
+TEST(FetchPackage, PackagesBeyondTheirSizeOrTheFreeSpaceFail) {
+    using enum app::PackageFetch;
     const struct {
-        std::string size;  // the attribute; empty: none
+        bool signedManifest;
+        std::u16string size;
         std::uint64_t freeBytes;
-        std::string seen;
+        app::PackageFetch end;
         std::u16string logged;
     } cases[] = {
-        {"13", 13 + (1 << 20), applied, u"length 13, received 13"},
-        {"12", UINT64_MAX, get + apptest::kFail, u"failed: TooLong"},
-        {"13 bytes", UINT64_MAX, applied, u"package size ignored: \"13 bytes\" is no whole number"},
-        {"", 12 + (1 << 20), get + apptest::kFail, u"failed: NoSpace"},
+        {true, u"13", 13 + (1 << 20), Stored, u"length 13, received 13"},
+        {true, u"12", UINT64_MAX, Failed, u"failed: TooLong"},
+        {false, u"12", UINT64_MAX, Stored, u"received 13"},
+        {true, u"0", UINT64_MAX, Stored, u"received 13"},
+        {true, u"13 bytes", UINT64_MAX, Stored, u"package size ignored: \"13 bytes\""},
+        {true, u"", 12 + (1 << 20), Failed, u"failed: NoSpace"},
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;
-        run.ArchiverSucceeds();
         run.files.freeBytes = c.freeBytes;
         run.net.bodies[u"srv/app.7z"] = "package bytes";
-        run.net.bodies[u"srv/update.xml"] =
-            apptest::Offer("app.7z", "0", c.size.empty() ? "" : " size=\"" + c.size + "\"");
-        EXPECT_EQ(apptest::RunWhole(run), c.seen) << c.size;
-        EXPECT_TRUE(Logged(run, c.logged)) << c.size;
+        app::Offer offer;
+        offer.address = u"http://srv/app.7z";
+        offer.size = c.size;
+        offer.signedManifest = c.signedManifest;
+        const std::u16string path = u"C:\\Temp\\app.7z";
+        EXPECT_EQ(app::FetchPackage(run.roles, 920, offer, path).end, c.end)
+            << apptest::Utf8(c.size);
+        EXPECT_TRUE(Logged(run, c.logged)) << apptest::Utf8(c.size);
+        EXPECT_EQ(run.files.Has(path), c.end == Stored);
     }
 }
 

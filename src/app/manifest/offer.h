@@ -17,10 +17,14 @@ struct Offer {
     std::u16string name;       // the file name in the work folder
     std::u16string address;    // where the package is fetched from
     std::u16string sha256;     // the attribute as written; empty when there is none
-    std::u16string size;       // the package's length in bytes as written; empty: none given
     std::u16string runTarget;  // relative to the application folder, started after an archive
     std::u16string notes;      // release notes for the question, as written; may be empty
     std::optional<Sha256Digest> digest;  // sha256 read, once the offer is checked
+
+    // The package's length in bytes as written; empty when none is given.
+    std::u16string size;
+    // The manifest's signature held: only then does its size bind.
+    bool signedManifest = false;
 };
 
 // The name must stay in the work folder, a sha256 must be 64 hex digits, and a signed manifest

@@ -105,6 +105,7 @@ Manifest ReadManifest(const RunInput& input, Roles& roles) {
 
     manifest.verdict =
         ReadOffer(bytes.Bytes(), input.launch.currentVersion, manifest.offer, roles.log);
+    manifest.offer.signedManifest = manifest.isSigned;
     return manifest;
 }
 

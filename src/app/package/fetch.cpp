@@ -10,10 +10,12 @@
 namespace app {
 namespace {
 
-// The manifest's size as a bound on the announced length: plain decimal digits within 63
-// bits. Anything else bounds nothing, as before sizes were read; the digest still holds.
+// The size a signed manifest gives bounds the announced length: plain decimal digits within
+// 63 bits. Unsigned manifests keep working as they always did, whatever their sizes say, and
+// 0 is the placeholder of manifests that never gave one. Anything else bounds nothing; the
+// digest, which a signed manifest must give, still holds.
 std::optional<std::int64_t> SizeBound(const Offer& offer, RunLog& log) {
-    if (offer.size.empty()) return std::nullopt;
+    if (!offer.signedManifest || offer.size.empty()) return std::nullopt;
     std::int64_t value = 0;
     for (const char16_t c : offer.size) {
         const int digit = c - u'0';
@@ -23,6 +25,7 @@ std::optional<std::int64_t> SizeBound(const Offer& offer, RunLog& log) {
         }
         value = value * 10 + digit;
     }
+    if (value == 0) return std::nullopt;
     return value;
 }
 
