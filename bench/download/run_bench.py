@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Download benchmark: download.exe, plain WinINet loops (plain_loop.exe) and curl, side by side.
 
-nginx serves a 256 MiB and a 16 MiB file on loopback. download.exe and plain_loop.exe (with
-64 KiB reads; with reads of what is available, at most 64 KiB, as download.exe reads; and with
-the 4 KiB reads download.exe used to make) run under
+nginx serves a 256 MiB and a 16 MiB file on loopback. download.exe (alone, and with --sha256:
+hashing the body while it is written, as a package with a digest is) and plain_loop.exe (with
+64 KiB reads; with --variants also the loop with one of download.exe's habits added each, to
+find a fixed cost per chunk) run under
 Wine (one prefix, a persistent wineserver, so process start costs the same few milliseconds for
 both); curl runs on Linux. Each tool fetches the large file --runs times, in rotating order after a
 sync; the best time counts (the machine may be busy with other work). Peak memory is the maximum resident set of the Wine process running download.exe,
 as GNU time reports it (/usr/bin/time -f %M), for the small and the large file, --runs times
 each; Wine's own resident set wobbles by about 1.5 MiB from run to run, so the lowest and the
-median peaks are compared.
+median peaks are compared. Last, the requests download.exe makes for a redirect chain that never
+ends (the fault server's /loop).
 
 python3 bench/download/run_bench.py --bin build/windows/bin
 """
@@ -71,6 +73,8 @@ def main():
     parser.add_argument("--work", type=pathlib.Path, help="default: <bin>/../bench-download")
     parser.add_argument("--prefix", type=pathlib.Path, help="default: <bin>/../wine-prefix-bench")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--variants", action="store_true",
+                        help="also the 64 KiB loop with timeouts, a worker thread, WriteFile")
     args = parser.parse_args()
     bin_dir = args.bin.resolve()
     work = (args.work or bin_dir.parent / "bench-download").resolve()
@@ -91,18 +95,19 @@ def main():
         with rig.Nginx(www, work / "nginx") as nginx:
             env = prefix.env()
             win_out = prefix.windows_path(out / "large.bin")
+            loop = ["wine", str(bin_dir / "plain_loop.exe"), "127.0.0.1", str(nginx.port),
+                    "/large.bin", win_out, "65536"]
             tools = {
                 "download.exe": ["wine", str(bin_dir / "download.exe"), nginx.url("large.bin"),
                                  win_out],
-                "64 KiB loop": ["wine", str(bin_dir / "plain_loop.exe"), "127.0.0.1",
-                                str(nginx.port), "/large.bin", win_out, "65536"],
-                "available loop": ["wine", str(bin_dir / "plain_loop.exe"), "127.0.0.1",
-                                   str(nginx.port), "/large.bin", win_out, "65536",
-                                   "available"],
-                "4 KiB loop": ["wine", str(bin_dir / "plain_loop.exe"), "127.0.0.1",
-                               str(nginx.port), "/large.bin", win_out, "4096"],
+                "+ sha256": ["wine", str(bin_dir / "download.exe"), "--sha256",
+                             nginx.url("large.bin"), win_out],
+                "64 KiB loop": loop,
                 "curl": ["curl", "-sS", "-o", str(out / "large.bin"), nginx.url("large.bin")],
             }
+            if args.variants:
+                for word in ("timeouts", "thread", "writefile", "available"):
+                    tools[f"loop+{word}"] = loop + [word]
             times = {name: [] for name in tools}
             timed(tools["curl"])  # warm the page cache
             order = list(tools)
@@ -125,6 +130,12 @@ def main():
                     peaks[name].append(peak_kib(prefix, [
                         str(bin_dir / "download.exe"), nginx.url(name),
                         prefix.windows_path(out / name)]))
+        with rig.FaultServer() as faults:
+            looped = subprocess.run(["wine", str(bin_dir / "download.exe"), faults.url("loop"),
+                                     prefix.windows_path(out / "loop.bin")],
+                                    env=prefix.env(), capture_output=True, timeout=600)
+            loop_requests = len(faults.requests)
+            loop_report = looped.stdout.decode("utf-8", "replace").strip()
     finally:
         prefix.wineserver_kill()
 
@@ -136,11 +147,13 @@ def main():
     print(f"  download.exe / 64 KiB loop: {rate['download.exe'] / rate['64 KiB loop']:.3f}"
           f"  (target >= 0.95); of the medians: "
           f"{median['64 KiB loop'] / median['download.exe']:.3f}")
-    print(f"  download.exe / available loop: "
-          f"{rate['download.exe'] / rate['available loop']:.3f}  of the medians: "
-          f"{median['available loop'] / median['download.exe']:.3f}")
-    print(f"  download.exe / 4 KiB loop:  {rate['download.exe'] / rate['4 KiB loop']:.3f}"
-          f"  of the medians: {median['4 KiB loop'] / median['download.exe']:.3f}")
+    print(f"  download with sha256 / download alone, times: best "
+          f"{best['+ sha256'] / best['download.exe']:.3f}, median "
+          f"{median['+ sha256'] / median['download.exe']:.3f}  (target <= 1.05)")
+    for name in tools:
+        if name.startswith("loop+"):
+            print(f"  {name} / 64 KiB loop, median times: "
+                  f"{median[name] / median['64 KiB loop']:.3f}")
     print(f"  download.exe / curl:       {rate['download.exe'] / rate['curl']:.3f}")
     low = {name: min(p) for name, p in peaks.items()}
     mid = {name: statistics.median(p) for name, p in peaks.items()}
@@ -151,6 +164,8 @@ def main():
               f"({min(peaks[name])}..{max(peaks[name])})")
     print(f"  growth:       {low['large.bin'] - low['small.bin']} KiB lowest to lowest, "
           f"{mid['large.bin'] - mid['small.bin']:.0f} KiB median to median  (target < 1024 KiB)")
+    print(f"A redirect chain that never ends: {loop_requests} requests, exit code "
+          f"{looped.returncode}; {loop_report}")
     shutil.rmtree(work, ignore_errors=True)
 
 

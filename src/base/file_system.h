@@ -111,6 +111,19 @@ class FileSystem {
     // was checked in it is then what a reader gets. InUse when a writer has it open.
     virtual FileResult HoldForReading(const std::u16string& path,
                                       std::unique_ptr<HeldFile>& held) = 0;
+
+    // Takes the pieces of ReadFirstBytes in order; false stops the reading.
+    class PieceReader {
+      public:
+        virtual ~PieceReader() = default;
+        virtual bool Take(std::string_view piece) = 0;
+    };
+    // Hands the file's first `count` bytes to reader, a piece at a time, with no other writer
+    // allowed meanwhile; Other when the file is shorter or the reader stopped.
+    virtual FileResult ReadFirstBytes(const std::u16string& path, std::int64_t count,
+                                      PieceReader& reader) = 0;
+    // The bytes this user may still write on the volume that holds the folder.
+    virtual FileResult FreeSpace(const std::u16string& folder, std::uint64_t& bytes) = 0;
 };
 
 // Makes every missing folder above path (which names a file), outermost first. Stops at the

@@ -15,8 +15,9 @@ class ByteSink {
     virtual ~ByteSink() = default;
 
     // Begins the body, or begins it again after a dropped line, keeping the first `keep` bytes
-    // already held and nothing after them (0: nothing is kept).
-    virtual base::FileResult Begin(std::int64_t keep) = 0;
+    // already held and nothing after them (0: nothing is kept). `length` is the whole body's
+    // announced length, kept part included.
+    virtual base::FileResult Begin(std::int64_t keep, std::int64_t length) = 0;
     virtual base::FileResult Write(const char* data, std::size_t size) = 0;
     // Ends what Begin began, whole or not: everything written is stored; a full disk may first
     // show here. Begin may follow again.

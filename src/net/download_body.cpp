@@ -10,8 +10,10 @@
 namespace net {
 
 bool HttpDownloader::StoreBody(ByteSink& sink, std::int64_t from, const DownloadOptions& options) {
-    if (const base::FileResult begun = sink.Begin(from); !begun.Ok()) {
-        return FailInSink(DownloadError::CreateFileFailed, begun);
+    if (const base::FileResult begun = sink.Begin(from, report.length); !begun.Ok()) {
+        return FailInSink(begun.Is(base::FileError::DiskFull) ? DownloadError::NoSpace
+                                                              : DownloadError::CreateFileFailed,
+                          begun);
     }
     const auto carryOn = [&](std::int64_t stored) {
         return !options.progress || options.progress(stored, report.length);

@@ -27,6 +27,8 @@ constexpr ErrorEntry kErrors[] = {
     {u"Stalled", u"下载文件失败，请检查网络设置"},
     {u"Cancelled", u"下载已取消"},
     {u"RangeRefused", u"下载文件失败，请检查网络设置"},
+    {u"UnaskedRange", u"HTTP服务器返回错误"},
+    {u"NoSpace", u"磁盘空间不足"},
 };
 
 const ErrorEntry& Entry(DownloadError error) {

@@ -19,11 +19,13 @@ enum class DownloadError {
     CreateFileFailed,  // the sink could not begin: the local file could not be created
     WriteFailed,       // a write into the sink or its finish failed (disk full)
     DownloadFailed,    // the body ended short of its announced length
-    RedirectRefused,   // an https answer redirected to plain http, nowhere usable or in a loop
+    RedirectRefused,   // redirected from https to http, nowhere usable, or more than 5 times
     TimedOut,          // no data within the receive timeout, and the retries did no better
     Stalled,           // less than 1 KiB arrived in 60 s
     Cancelled,         // the caller's progress callback asked to stop
     RangeRefused,      // a resumed answer did not fit what was stored, and the retries ran out
+    UnaskedRange,      // a part of the body (206) to a request that asked for the whole
+    NoSpace,           // the body would leave less than 1 MiB free on the target's volume
 };
 
 // "ConnectFailed" and so on, for the log.

@@ -82,11 +82,13 @@ std::optional<AddressParts> SplitAddressParts(const std::u16string& address) {
     return parts;
 }
 
-std::optional<std::u16string> SecureRedirectTarget(const std::u16string& location,
-                                                   const std::u16string& server) {
+std::optional<std::u16string> RedirectTarget(const std::u16string& location,
+                                             const std::u16string& server, bool secure) {
+    const std::u16string scheme = secure ? u"https:" : u"http:";
     if (StartsWithNoCase(location, u"https://")) return location;
-    if (location.starts_with(u"//")) return u"https:" + location;
-    if (location.starts_with(u"/")) return u"https://" + server + location;
+    if (!secure && StartsWithNoCase(location, u"http://")) return location;
+    if (location.starts_with(u"//")) return scheme + location;
+    if (location.starts_with(u"/")) return scheme + u"//" + server + location;
     return std::nullopt;
 }
 

@@ -33,11 +33,12 @@ struct AddressParts {
 // such as "srv/a?u=http://other/x" send the request to another host.
 std::optional<AddressParts> SplitAddressParts(const std::u16string& address);
 
-// Where a redirect from an https address may lead: an absolute "https://" address as it is,
-// a path ("/x") or a scheme-relative address ("//srv/x") on https. Empty for anything else,
-// plain http above all: a secure download never continues in the clear.
-std::optional<std::u16string> SecureRedirectTarget(const std::u16string& location,
-                                                   const std::u16string& server);
+// Where a redirect may lead: an absolute "https://" address as it is, an absolute "http://"
+// one only from plain http, a path ("/x") or a scheme-relative address ("//srv/x") on the
+// scheme of the answer. Empty for anything else, plain http from https above all: a secure
+// download never continues in the clear.
+std::optional<std::u16string> RedirectTarget(const std::u16string& location,
+                                             const std::u16string& server, bool secure);
 
 // True when the text holds a character below U+0020 or U+007F.
 bool HasControlCharacter(const std::u16string& text);

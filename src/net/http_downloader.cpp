@@ -24,6 +24,13 @@ std::string TextUpToZero(const char* text, std::size_t limit) {
     return std::string(text, strnlen(text, limit));
 }
 
+// Header bytes as they are: a non-ASCII byte becomes a Latin-1 unit, never a sign-extended one.
+std::u16string Latin1(const std::string& bytes) {
+    std::u16string text;
+    for (const char c : bytes) text += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return text;
+}
+
 // Failures whose cause is the system error of the call that failed.
 bool FromFailedCall(DownloadError error) {
     switch (error) {
@@ -77,6 +84,8 @@ std::u16string HttpDownloader::BuildRequestHeaders() const {
     if (resumeFrom > 0) {
         const std::string from = std::to_string(resumeFrom);
         block += u"Range: bytes=" + std::u16string(from.begin(), from.end()) + u"-\r\n";
+        // A body that changed on the server since comes whole (200), never spliced.
+        block += u"If-Range: " + Latin1(validator) + u"\r\n";
     }
     block += u"\r\n";
     return block;
@@ -94,34 +103,46 @@ bool HttpDownloader::FailInSink(DownloadError error, const base::FileResult& res
     return false;
 }
 
-bool HttpDownloader::Download(const std::u16string& address, ByteSink& sink,
+bool HttpDownloader::Download(const std::u16string& from, ByteSink& sink,
                               const DownloadOptions& options) {
     report = {};
     resumeFrom = 0;
+    validator.clear();
+    nextAddress = from;
     const std::uint64_t startMs = clock.SteadyMs();
-    // One clock for all attempts: retries do not restart the 60 s rule.
+    // One clock for all attempts and redirects: neither restarts the 60 s rule.
     stall.emplace(startMs);
     bool stored = false;
-    for (int attempt = 0;; ++attempt) {
-        stored = Attempt(address, sink, options);
-        if (stored || !Retryable() || attempt == kRetries) break;
+    for (;;) {
+        const AttemptEnd end = Attempt(sink, options);
+        stored = end == AttemptEnd::Stored;
+        if (stored) break;
+        // A redirect is no retry: it goes on at once, with what is kept and its validator.
+        if (end == AttemptEnd::Redirected) {
+            if (!GoOn(sink, options)) break;
+            continue;
+        }
+        if (!Retryable() || report.retries == kRetries) break;
         clock.Pause(kRetryPauseMs);
-        if (stall->Stalled(clock.SteadyMs())) {
-            Fail(DownloadError::Stalled);
-            break;
-        }
-        if (options.progress && !options.progress(report.received, report.length)) {
-            Cancel(sink);
-            break;
-        }
+        if (!GoOn(sink, options)) break;
         ++report.retries;
-        // A refused range, or a caller that takes no partial body, starts from zero.
-        const bool keep = options.resume && report.error != DownloadError::RangeRefused;
+        // A refused range, a caller that takes no partial body, or a body that cannot be told
+        // from a newer one starts from zero.
+        const bool keep =
+            options.resume && report.error != DownloadError::RangeRefused && !validator.empty();
         resumeFrom = keep ? report.received : 0;
     }
     if (stored) report.error = DownloadError::None, report.systemError = 0;
     report.elapsedMs = static_cast<std::int64_t>(clock.SteadyMs() - startMs);
     return stored;
+}
+
+bool HttpDownloader::GoOn(ByteSink& sink, const DownloadOptions& options) {
+    if (stall->Stalled(clock.SteadyMs())) return Fail(DownloadError::Stalled);
+    if (options.progress && !options.progress(report.received, report.length)) {
+        return Cancel(sink);
+    }
+    return true;
 }
 
 bool HttpDownloader::Retryable() const {
@@ -152,14 +173,12 @@ void HttpDownloader::SetTimeouts() {
     api.SetOption(requestHandle.Get(), kOptionReceiveTimeout, receiveTimeout);
 }
 
-bool HttpDownloader::Attempt(const std::u16string& address, ByteSink& sink,
-                             const DownloadOptions& options) {
+bool HttpDownloader::Request() {
     CloseHandles();
-
     if (!internetHandle.Adopt(api.Open(u"Http-connect", kOpenTypePreconfig))) {
         return Fail(DownloadError::OpenFailed);
     }
-    const bool known = SplitAddress(address);
+    const bool known = SplitAddress(nextAddress);
     const std::optional<HostAndPort> target =
         SplitServer(server, secure ? kDefaultHttpsPort : kDefaultHttpPort);
     if (!known || !target ||
@@ -180,70 +199,95 @@ bool HttpDownloader::Attempt(const std::u16string& address, ByteSink& sink,
                          static_cast<std::uint32_t>(headers.size()))) {
         return Fail(DownloadError::SendFailed);
     }
+    return true;
+}
 
+HttpDownloader::AttemptEnd HttpDownloader::Attempt(ByteSink& sink, const DownloadOptions& options) {
+    if (!Request()) return AttemptEnd::Failed;
+
+    const auto failed = [this](DownloadError error) {
+        Fail(error);
+        return AttemptEnd::Failed;
+    };
     // Everything about the answer is checked before the sink is begun.
     std::string statusLine;
-    if (!ReadStatusLine(statusLine)) return Fail(DownloadError::HeadQueryFailed);
+    if (!ReadStatusLine(statusLine)) return failed(DownloadError::HeadQueryFailed);
     const std::optional<int> status = StatusCode(statusLine);
     report.status = status.value_or(0);
-    if (secure && status && IsRedirect(*status)) return FollowSecureRedirect(sink, options);
-    if (status == 404) return Fail(DownloadError::NotFound);
-    if (!status || *status < 200 || *status > 299) return Fail(DownloadError::ServerError);
+    if (status && IsRedirect(*status)) {
+        return FollowRedirect() ? AttemptEnd::Redirected : AttemptEnd::Failed;
+    }
+    if (status == 404) return failed(DownloadError::NotFound);
+    if (!status || *status < 200 || *status > 299) return failed(DownloadError::ServerError);
+    // A part of the body is never taken for the whole of it.
+    if (resumeFrom == 0 && status == 206) return failed(DownloadError::UnaskedRange);
 
     std::int64_t expected = 0;
-    if (!ReadContentLength(expected)) return Fail(DownloadError::HeadQueryFailed);
+    if (!ReadContentLength(expected)) return failed(DownloadError::HeadQueryFailed);
     // A resumed answer continues the stored part only when it says so exactly; any other
     // 2xx is the whole body again.
     const bool resumed = resumeFrom > 0 && status == 206;
-    if (resumed && !RangeFits(expected)) return Fail(DownloadError::RangeRefused);
+    if (resumed && (!RangeFits(expected) || !SameValidator())) {
+        return failed(DownloadError::RangeRefused);
+    }
     if (!resumed) {
         report.length = expected;
-        if (options.maxLength > 0 && expected > options.maxLength) {
-            return Fail(DownloadError::TooLong);
+        if (options.maxLength && expected > *options.maxLength) {
+            return failed(DownloadError::TooLong);
         }
+        KeepValidator();
     }
 
-    return StoreBody(sink, resumed ? resumeFrom : 0, options);
+    return StoreBody(sink, resumed ? resumeFrom : 0, options) ? AttemptEnd::Stored
+                                                              : AttemptEnd::Failed;
 }
 
 bool HttpDownloader::RangeFits(std::int64_t expected) {
-    HeadBuffer buffer{};
-    std::uint32_t length = kHeadBuffer;
-    if (api.QueryInfo(requestHandle.Get(), kQueryContentRange, buffer.data(), length) !=
-        QueryStatus::Ok) {
-        return false;
-    }
-    const std::optional<ContentRange> range =
-        ParseContentRange(TextUpToZero(buffer.data(), std::min(length, kHeadBuffer)));
+    const std::optional<std::string> text = HeaderValue(kQueryContentRange);
+    const std::optional<ContentRange> range = text ? ParseContentRange(*text) : std::nullopt;
     return range && range->first == resumeFrom && range->total == report.length &&
            range->last == range->total - 1 && expected == range->total - range->first;
 }
 
-std::uint32_t HttpDownloader::RequestFlags() const {
-    // Certificate checks stay on: no flag that ignores certificate errors is ever set. WinINet
-    // under Wine follows a redirect from https to http without a word, so secure requests
-    // take their redirects by hand.
-    return secure ? kFlagReload | kFlagSecure | kFlagNoAutoRedirect : kFlagReload;
-}
-
-bool HttpDownloader::FollowSecureRedirect(ByteSink& sink, const DownloadOptions& options) {
+std::optional<std::string> HttpDownloader::HeaderValue(std::uint32_t level) {
     HeadBuffer buffer{};
     std::uint32_t length = kHeadBuffer;
-    if (redirectsLeft == 0 || api.QueryInfo(requestHandle.Get(), kQueryLocation, buffer.data(),
-                                            length) != QueryStatus::Ok) {
-        return Fail(DownloadError::RedirectRefused);
+    if (api.QueryInfo(requestHandle.Get(), level, buffer.data(), length) != QueryStatus::Ok) {
+        return std::nullopt;
     }
-    // Bytes as they are: a non-ASCII byte becomes a Latin-1 unit, never a sign-extended one.
-    std::u16string location;
-    for (const char c : TextUpToZero(buffer.data(), std::min(length, kHeadBuffer))) {
-        location += static_cast<char16_t>(static_cast<unsigned char>(c));
-    }
-    const std::optional<std::u16string> next = SecureRedirectTarget(location, server);
-    if (!next) return Fail(DownloadError::RedirectRefused);
-    --redirectsLeft;
-    const bool stored = Download(*next, sink, options);
-    ++redirectsLeft;
-    return stored;
+    return TextUpToZero(buffer.data(), std::min(length, kHeadBuffer));
+}
+
+void HttpDownloader::KeepValidator() {
+    // A weak tag only says two bodies mean the same: no ground for splicing their bytes.
+    std::optional<std::string> value = HeaderValue(kQueryETag);
+    validatorIsTag = value && !value->empty() && !value->starts_with("W/");
+    if (!validatorIsTag) value = HeaderValue(kQueryLastModified);
+    validator = value && !HasControlCharacter(Latin1(*value)) ? *value : std::string();
+}
+
+bool HttpDownloader::SameValidator() {
+    // For a server that sends the part whatever If-Range said: a tag it names must be ours.
+    if (!validatorIsTag) return true;
+    const std::optional<std::string> tag = HeaderValue(kQueryETag);
+    return !tag || *tag == validator;
+}
+
+std::uint32_t HttpDownloader::RequestFlags() const {
+    // Certificate checks stay on: no flag that ignores certificate errors is ever set.
+    // Redirects are taken by hand: WinINet would follow them from https to http without a
+    // word, to any host, and each would escape the download's redirect budget.
+    return kFlagReload | kFlagNoAutoRedirect | (secure ? kFlagSecure : 0);
+}
+
+bool HttpDownloader::FollowRedirect() {
+    const std::optional<std::string> location = HeaderValue(kQueryLocation);
+    const std::optional<std::u16string> next =
+        location ? RedirectTarget(Latin1(*location), server, secure) : std::nullopt;
+    if (!next || report.redirects == kMostRedirects) return Fail(DownloadError::RedirectRefused);
+    ++report.redirects;
+    nextAddress = *next;
+    return true;
 }
 
 bool HttpDownloader::ReadStatusLine(std::string& statusLine) {
@@ -269,14 +313,8 @@ bool HttpDownloader::ReadStatusLine(std::string& statusLine) {
 }
 
 bool HttpDownloader::ReadContentLength(std::int64_t& expected) {
-    HeadBuffer buffer{};
-    std::uint32_t length = kHeadBuffer;
-    if (api.QueryInfo(requestHandle.Get(), kQueryContentLength, buffer.data(), length) !=
-        QueryStatus::Ok) {
-        return false;
-    }
-    const std::string text = TextUpToZero(buffer.data(), std::min(length, kHeadBuffer));
-    const std::optional<std::int64_t> value = ParseContentLength(text);
+    const std::optional<std::string> text = HeaderValue(kQueryContentLength);
+    const std::optional<std::int64_t> value = text ? ParseContentLength(*text) : std::nullopt;
     if (!value) return false;
     expected = *value;
     return true;

@@ -17,10 +17,12 @@ namespace net {
 
 // What a caller asks of one download beyond fetching it.
 struct DownloadOptions {
-    // An announced length beyond this fails before the sink is begun; 0: no limit.
-    std::int64_t maxLength = 0;
-    // Packages: a connection that drops or times out part-way is resumed with Range requests;
-    // without it such a download is fetched whole again. Either way at most kRetries times.
+    // An announced length beyond this fails before the sink is begun; none: no limit.
+    std::optional<std::int64_t> maxLength;
+    // Packages: a connection that drops or times out part-way is resumed with Range requests,
+    // sent with If-Range and the first answer's ETag or Last-Modified (an answer without
+    // either is fetched whole again); without it such a download is fetched whole again.
+    // Either way at most kRetries times.
     bool resume = false;
     // Called when a body starts and after each read, with the bytes stored and the whole
     // length; false stops the download at once and discards what the sink holds.
@@ -38,6 +40,7 @@ struct DownloadReport {
     std::int64_t length = -1;   // the whole body's announced length; -1 before it was read
     std::int64_t received = 0;  // body bytes stored
     int retries = 0;            // requests made again after the first
+    int redirects = 0;          // redirects followed
     DownloadError error = DownloadError::None;
     std::uint32_t systemError = 0;  // GetLastError of the failing call; 0 when no call failed
     std::int64_t elapsedMs = 0;     // the whole download, retries and pauses included
@@ -49,6 +52,8 @@ class HttpDownloader {
     static constexpr std::uint32_t kRetryPauseMs = 3000;
     static constexpr std::uint32_t kTimeoutMs = 30'000;  // connect, send and receive
     static constexpr std::uint32_t kChunkSize = 64 * 1024;
+    // Redirects of one download in all, its retries included; one more is refused.
+    static constexpr int kMostRedirects = 5;
 
     HttpDownloader(NetApi& api, base::Clock& clock);
     ~HttpDownloader();
@@ -56,14 +61,16 @@ class HttpDownloader {
     HttpDownloader& operator=(const HttpDownloader&) = delete;
 
     // Fetches the address into the sink; true only when the whole announced body is stored.
+    // Redirects are followed by hand, never from https to http; retries go to the address
+    // the last redirect named, and all of them share one retry budget and one 60 s rule.
     bool Download(const std::u16string& address, ByteSink& sink,
                   const DownloadOptions& options = {});
 
     // Splits an address into server (host and any ":port") and objectPath (from the first "/"),
     // and notes whether it is https; false for an address of another scheme.
     bool SplitAddress(const std::u16string& address);
-    // The extra request headers sent with every GET; 99 units plus the server's length, and a
-    // Range line when a download resumes.
+    // The extra request headers sent with every GET; 99 units plus the server's length, and
+    // Range and If-Range lines when a download resumes.
     std::u16string BuildRequestHeaders() const;
     // Closes request, connection and internet handle, in that order.
     void CloseHandles();
@@ -79,17 +86,24 @@ class HttpDownloader {
     std::u16string_view LastFailure() const { return DownloadErrorText(report.error); }
 
   private:
+    enum class AttemptEnd { Stored, Failed, Redirected };
+
     bool Fail(DownloadError error);
     bool FailInSink(DownloadError error, const base::FileResult& result);
     std::uint32_t RequestFlags() const;
-    bool FollowSecureRedirect(ByteSink& sink, const DownloadOptions& options);
+    bool FollowRedirect();
     bool TimedOut() const;
     bool Retryable() const;
-    bool Attempt(const std::u16string& address, ByteSink& sink, const DownloadOptions& options);
+    bool GoOn(ByteSink& sink, const DownloadOptions& options);
+    AttemptEnd Attempt(ByteSink& sink, const DownloadOptions& options);
+    bool Request();
     void SetTimeouts();
     bool ReadStatusLine(std::string& statusLine);
     bool ReadContentLength(std::int64_t& expected);
     bool RangeFits(std::int64_t expected);
+    std::optional<std::string> HeaderValue(std::uint32_t level);
+    void KeepValidator();
+    bool SameValidator();
     // In download_body.cpp: the body from `from` on, read as it arrives.
     bool StoreBody(ByteSink& sink, std::int64_t from, const DownloadOptions& options);
     std::uint32_t ReceiveTimeoutWithinStall();
@@ -101,14 +115,17 @@ class HttpDownloader {
     std::u16string server;
     std::u16string objectPath;
     bool secure = false;
-    // Redirects of a secure download still to be followed; a loop ends when they run out.
-    int redirectsLeft = 5;
+    std::u16string nextAddress;  // where the next request goes: the last redirect's target
     // Declared in opening order so that destruction closes them in reverse.
     OwnedNetHandle internetHandle;
     OwnedNetHandle connectionHandle;
     OwnedNetHandle requestHandle;
     DownloadReport report;
     std::int64_t resumeFrom = 0;  // the offset the next request asks for; 0: the whole body
+    // The stored body's ETag (strong only) or else Last-Modified, for If-Range; empty: none,
+    // and then nothing stored is resumed.
+    std::string validator;
+    bool validatorIsTag = false;
     std::optional<StallWatch> stall;
     std::uint32_t receiveTimeout = 0;  // as set on the current request
 };

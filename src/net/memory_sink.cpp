@@ -2,7 +2,7 @@
 
 namespace net {
 
-base::FileResult MemorySink::Begin(std::int64_t keep) {
+base::FileResult MemorySink::Begin(std::int64_t keep, std::int64_t) {
     // Keeping more than is held would invent bytes.
     if (keep < 0 || static_cast<std::uint64_t>(keep) > bytes.size()) {
         return {base::FileError::Other, 0};

@@ -10,7 +10,7 @@ namespace net {
 
 class MemorySink final : public ByteSink {
   public:
-    base::FileResult Begin(std::int64_t keep) override;
+    base::FileResult Begin(std::int64_t keep, std::int64_t length) override;
     base::FileResult Write(const char* data, std::size_t size) override;
     base::FileResult Finish() override { return base::Succeeded(); }
     void Discard() override { bytes.clear(); }

@@ -30,6 +30,9 @@ inline constexpr std::uint32_t kFlagSecure = 0x00800000u;          // INTERNET_F
 inline constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 inline constexpr std::uint32_t kQueryLocation = 33;                // HTTP_QUERY_LOCATION
 inline constexpr std::uint16_t kDefaultHttpsPort = 443;            // INTERNET_DEFAULT_HTTPS_PORT
+// The validators a resume is sent with.
+inline constexpr std::uint32_t kQueryETag = 54;          // HTTP_QUERY_ETAG
+inline constexpr std::uint32_t kQueryLastModified = 11;  // HTTP_QUERY_LAST_MODIFIED
 
 enum class QueryStatus {
     Ok,              // the value is in the buffer; length holds its byte count

@@ -258,4 +258,35 @@ base::FileResult WinFileSystem::HoldForReading(const std::u16string& path,
     return base::Succeeded();
 }
 
+base::FileResult WinFileSystem::ReadFirstBytes(const std::u16string& path, std::int64_t count,
+                                               PieceReader& reader) {
+    // Read sharing only: no other process changes the bytes while they are read.
+    const OwnedHandle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                         nullptr));
+    if (!handle) return FileResultOf(false);
+    constexpr DWORD kPiece = 1u << 20;
+    std::vector<char> buffer(kPiece);
+    for (std::int64_t left = count; left > 0;) {
+        const DWORD want = left < kPiece ? static_cast<DWORD>(left) : kPiece;
+        DWORD read = 0;
+        if (!ReadFile(handle.Get(), buffer.data(), want, &read, nullptr))
+            return FileResultOf(false);
+        if (read == 0) return {base::FileError::Other, ERROR_HANDLE_EOF};
+        if (!reader.Take(std::string_view(buffer.data(), read))) return {base::FileError::Other, 0};
+        left -= read;
+    }
+    return base::Succeeded();
+}
+
+base::FileResult WinFileSystem::FreeSpace(const std::u16string& folder, std::uint64_t& bytes) {
+    // A share's root is named with its closing backslash.
+    std::wstring path = SystemPath(folder);
+    if (!path.ends_with(L'\\')) path += L'\\';
+    ULARGE_INTEGER available{};
+    const bool told = GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr) != FALSE;
+    bytes = told ? available.QuadPart : 0;
+    return FileResultOf(told);
+}
+
 }  // namespace win

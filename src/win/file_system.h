@@ -23,6 +23,9 @@ class WinFileSystem final : public base::FileSystem {
                                     std::unique_ptr<base::WritableFile>& file) override;
     base::FileResult HoldForReading(const std::u16string& path,
                                     std::unique_ptr<base::HeldFile>& held) override;
+    base::FileResult ReadFirstBytes(const std::u16string& path, std::int64_t count,
+                                    PieceReader& reader) override;
+    base::FileResult FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override;
 };
 
 // The form of a whole path the file calls take: without closing backslashes (a drive's root

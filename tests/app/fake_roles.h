@@ -139,6 +139,19 @@ class FakeTrust final : public app::Trust {
         return fileDigest;
     }
     std::optional<app::Sha256Digest> Sha256(std::string_view) override { return fileDigest; }
+    // Its digest is fileDigest; what it was fed, in order, is kept in streamed.
+    std::unique_ptr<app::Sha256Stream> StartSha256() override {
+        struct Stream final : app::Sha256Stream {
+            explicit Stream(FakeTrust& owner) : trust(owner) { trust.streamed.clear(); }
+            bool Add(std::string_view bytes) override {
+                trust.streamed += bytes;
+                return !trust.streamFails;
+            }
+            std::optional<app::Sha256Digest> Finish() override { return trust.fileDigest; }
+            FakeTrust& trust;
+        };
+        return std::make_unique<Stream>(*this);
+    }
     bool VerifyP256(const app::P256PublicKey& key, const app::Sha256Digest&,
                     const app::P256Signature&) override {
         return signatureHolds && (holdsForKeyEnding == 0 || key.back() == holdsForKeyEnding);
@@ -147,6 +160,8 @@ class FakeTrust final : public app::Trust {
     app::Sha256Digest fileDigest{0xab};
     bool signatureHolds = true;
     std::uint8_t holdsForKeyEnding = 0;  // else only a key whose last byte is this verifies
+    std::string streamed;                // what the latest stream was fed
+    bool streamFails = false;
 
   private:
     base::FileSystem& files;

@@ -171,6 +171,26 @@ class MemoryFileSystem final : public base::FileSystem {
     // Last write times of folders for ListFolders, by whole path; 0 when not given.
     std::map<std::u16string, std::int64_t> ages;
 
+    base::FileResult ReadFirstBytes(const std::u16string& path, std::int64_t count,
+                                    PieceReader& reader) override {
+        if (const auto failed = Step(path); !failed.Ok()) return failed;
+        const auto found = nodes.find(Key(path));
+        if (found == nodes.end() || found->second.folder) return kFileNotFound;
+        const std::string& content = found->second.content;
+        if (count < 0 || static_cast<std::size_t>(count) > content.size())
+            return {base::FileError::Other, 38};
+        if (!reader.Take(std::string_view(content).substr(0, static_cast<std::size_t>(count)))) {
+            return {base::FileError::Other, 0};
+        }
+        return {};
+    }
+    // Not counted as a call: what every volume has free.
+    std::uint64_t freeBytes = UINT64_MAX;
+    base::FileResult FreeSpace(const std::u16string&, std::uint64_t& bytes) override {
+        bytes = freeBytes;
+        return {};
+    }
+
     static constexpr base::FileResult kFileNotFound{base::FileError::NotFound, 2};
     static constexpr base::FileResult kPathNotFound{base::FileError::NotFound, 3};
     static constexpr base::FileResult kHeld{base::FileError::InUse, 32};

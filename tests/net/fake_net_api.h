@@ -29,12 +29,14 @@ class FakeNetApi final : public NetApi {
     struct Answer {
         std::string head = "HTTP/1.1 200 OK";  // the status line
         std::string body;
-        std::string length;        // Content-Length; empty: the body's size
-        std::string range;         // Content-Range; empty: none
-        std::string location;      // Location; empty: none
-        std::size_t cutAt = kAll;  // after this many body bytes the line drops ...
-        bool stall = false;        // ... or goes silent: every wait times out (12002)
-        std::size_t chunk = kAll;  // bytes that arrive at once
+        std::string length;           // Content-Length; empty: the body's size
+        std::string range;            // Content-Range; empty: none
+        std::string location;         // Location; empty: none
+        std::string etag = "\"v1\"";  // ETag; empty: none
+        std::string lastModified;     // Last-Modified; empty: none
+        std::size_t cutAt = kAll;     // after this many body bytes the line drops ...
+        bool stall = false;           // ... or goes silent: every wait times out (12002)
+        std::size_t chunk = kAll;     // bytes that arrive at once
         std::uint64_t msPerChunk = 0;
     };
 
@@ -93,6 +95,8 @@ class FakeNetApi final : public NetApi {
         if (head) value = answer.head + std::string(2, '\0');  // with the end of the head
         if (level == kQueryContentRange) value = answer.range;
         if (level == kQueryLocation) value = answer.location;
+        if (level == kQueryETag) value = answer.etag;
+        if (level == kQueryLastModified) value = answer.lastModified;
         if (value.empty()) return QueryStatus::Failed;
         const bool fits = value.size() <= length;
         if (fits) std::memcpy(buffer, value.data(), value.size());

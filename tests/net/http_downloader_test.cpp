@@ -52,7 +52,8 @@ TEST(Download, StoresTheBodyAndClosesInReverse) {
     ASSERT_TRUE(rig.Download(kAddress, u"C:\\w\\a\\f.bin"));
     EXPECT_EQ(rig.files.Content(u"C:\\w\\a\\f.bin"), "01234567890123456789");
     EXPECT_TRUE(Logged(api, "Connect h1 srv 81 3"));
-    EXPECT_TRUE(Logged(api, "OpenRequest h2 GET /dir/f.bin HTTP/1.1 2147483648"));
+    EXPECT_TRUE(Logged(api, "OpenRequest h2 GET /dir/f.bin HTTP/1.1 " +
+                                std::to_string(kFlagReload | kFlagNoAutoRedirect)));
     EXPECT_EQ(api.requestHeaders.at(0).find(u"Range"), std::u16string::npos);
     for (const char* option : {"2", "5", "6"}) {  // connect, send, receive: on the request
         EXPECT_TRUE(Logged(api, "SetOption h3 " + std::string(option) + " 30000")) << option;
@@ -91,6 +92,7 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
         {kAddress, "", "HTTP/1.1 300 Choices", "", u"HTTP服务器返回错误"},
         {kAddress, "", "HTTP/1.1  200 OK", "", u"HTTP服务器返回错误"},
         {kAddress, "", "HTTP/1.1 4294967496 OK", "", u"HTTP服务器返回错误"},  // 2^32 + 200
+        {kAddress, "", "HTTP/1.1 206 Partial", "", u"HTTP服务器返回错误"},    // asked for all
         {kAddress, "Length", "", "", u"查询HTTP返回头失败"},
         {kAddress, "", "", "-10", u"查询HTTP返回头失败"},
     };
@@ -112,7 +114,9 @@ TEST(Download, RefusedAnswersTouchNoFolderOrFile) {
 struct CountingSink final : ByteSink {
     std::int64_t count = 0;
     bool finishFails = false;
-    base::FileResult Begin(std::int64_t keep) override { return count = keep, base::Succeeded(); }
+    base::FileResult Begin(std::int64_t keep, std::int64_t) override {
+        return count = keep, base::Succeeded();
+    }
     base::FileResult Write(const char*, std::size_t size) override {
         count += static_cast<std::int64_t>(size);
         return {};
@@ -341,26 +345,125 @@ TEST(Download, CancelStopsAtOnceAndDeletesThePartialFile) {
     }
 }
 
-// https: TLS on port 443 with redirects taken by hand, and never on to plain http.
-TEST(Download, SecureAddressesStayOnHttps) {
-    // Where srv/a sends the download, and what is stored: "a-body" when srv/a serves its own
-    // body, "b-body" from srv/b, nothing when refused ("/a" is a loop).
-    const std::string cases[][2] = {
-        {"", "a-body"},       {"https://srv/b", "b-body"}, {"/b", "b-body"}, {"//srv/b", "b-body"},
-        {"http://srv/b", ""}, {"HTTP://srv/b", ""},        {"b", ""},        {"/a", ""},
-        {"ftp://srv/b", ""}};
-    for (const auto& [location, stored] : cases) {
+// Redirects are taken by hand: on to https from anywhere, on to http only from http, on the
+// scheme of the answer for a path or a scheme-relative address.
+TEST(Download, RedirectsNeverLeadFromHttpsToHttp) {
+    // From where, to where srv/a sends the download, and what is stored: "a-body" when srv/a
+    // serves its own body, "b-body" from srv/b, nothing when refused.
+    const std::string cases[][3] = {
+        {"https", "", "a-body"},
+        {"https", "https://srv/b", "b-body"},
+        {"https", "/b", "b-body"},
+        {"https", "//srv/b", "b-body"},
+        {"https", "http://srv/b", ""},
+        {"https", "HTTP://srv/b", ""},
+        {"https", "b", ""},
+        {"https", "ftp://srv/b", ""},
+        {"http", "http://srv/b", "b-body"},
+        {"http", "HTTPS://srv/b", "b-body"},
+        {"http", "/b", "b-body"},
+        {"http", "file://srv/b", ""},
+    };
+    for (const auto& [scheme, location, stored] : cases) {
         Rig rig;
         rig.api.bodies[u"srv/a"] = "a-body";
         rig.api.bodies[u"srv/b"] = "b-body";
         if (!location.empty()) rig.api.redirects[u"srv/a"] = location;
-        EXPECT_EQ(rig.Download(u"https://srv/a", u"C:\\f"), !stored.empty()) << location;
-        EXPECT_EQ(rig.api.log[1], "Connect h1 srv 443 3");
-        EXPECT_EQ(rig.api.log[2],
-                  "OpenRequest h2 GET /a HTTP/1.1 " +
-                      std::to_string(kFlagReload | kFlagSecure | kFlagNoAutoRedirect));
+        const std::u16string from(scheme.begin(), scheme.end());
+        EXPECT_EQ(rig.Download(from + u"://srv/a", u"C:\\f"), !stored.empty()) << location;
+        const bool secure = scheme == "https";
+        EXPECT_EQ(rig.api.log[1], secure ? "Connect h1 srv 443 3" : "Connect h1 srv 80 3");
+        EXPECT_EQ(rig.api.log[2], "OpenRequest h2 GET /a HTTP/1.1 " +
+                                      std::to_string(kFlagReload | kFlagNoAutoRedirect |
+                                                     (secure ? kFlagSecure : 0)));
         EXPECT_EQ(rig.files.Content(u"C:\\f"), stored) << location;
         EXPECT_EQ(rig.downloader.Report().error == DownloadError::RedirectRefused, stored.empty());
+    }
+}
+
+Answer Redirect(const std::string& location) {
+    Answer answer;
+    answer.head = "HTTP/1.1 302 Found";
+    answer.location = location;
+    return answer;
+}
+
+// However the redirects and the lost lines mix, one download makes at most 1 + 5 redirects +
+// 3 retries requests, and goes on after a redirect with what it kept.
+TEST(Download, RedirectsShareOneBudgetAndCarryTheResumeAlong) {
+    const Answer loop = Redirect("/a");
+    const struct {
+        const char* name;
+        std::vector<Answer> answers;  // the rest: loop
+        std::vector<std::string> requests;
+        DownloadError error;
+    } cases[] = {
+        {"a loop", {}, std::vector<std::string>(6, "GET srv/a"), DownloadError::RedirectRefused},
+        {"a resume behind redirects",
+         {Redirect("/b"), Whole(4), Redirect("http://srv/c"), Rest(4, "4-9/10")},
+         {"GET srv/a", "GET srv/b", "GET srv/b", "GET srv/c"},
+         DownloadError::None},
+        {"drops between redirects",
+         {Whole(4), loop, loop, loop, Whole(4), loop, loop},
+         std::vector<std::string>(8, "GET srv/a"),
+         DownloadError::RedirectRefused},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.api.requestsOnly = true;
+        rig.api.answers.assign(c.answers.begin(), c.answers.end());
+        rig.api.answers.resize(20, loop);
+        const bool ok = c.error == DownloadError::None;
+        EXPECT_EQ(rig.Download(u"http://srv/a", u"C:\\f", Resuming()), ok) << c.name;
+        EXPECT_EQ(rig.api.log, c.requests) << c.name;
+        EXPECT_EQ(rig.downloader.Report().error, c.error) << c.name;
+        if (ok) {
+            EXPECT_EQ(rig.files.Content(u"C:\\f"), kBody) << c.name;
+        }
+    }
+}
+
+// A resume asks for the rest only of the same body: If-Range with the strong ETag or else
+// Last-Modified, from the first answer; without either, or when the server sends the body
+// whole or with another tag, the file starts again from zero.
+TEST(Download, ResumesOnlyTheBodyItBegan) {
+    const auto first = [](const std::string& etag, const std::string& lastModified) {
+        Answer answer = Body("x123456789", 4);
+        answer.etag = etag;
+        answer.lastModified = lastModified;
+        return answer;
+    };
+    Answer otherTag = Rest(4, "4-9/10");
+    otherTag.etag = "\"v2\"";
+    const std::string date = "Mon, 07 Dec 2026 10:00:00 GMT";
+    const std::u16string u16date(date.begin(), date.end());
+    const std::string spliced = "x123456789";  // only where the rest is of the same body
+    const struct {
+        const char* name;
+        std::vector<Answer> answers;
+        std::vector<std::u16string> ifRange;  // of each request after the first; empty: none
+        std::string stored;
+    } cases[] = {
+        {"strong tag", {first("\"v1\"", date), Rest(4, "4-9/10")}, {u"\"v1\""}, spliced},
+        {"weak tag: the date", {first("W/\"v1\"", date), Rest(4, "4-9/10")}, {u16date}, spliced},
+        {"neither: from zero", {first("", ""), Whole()}, {u""}, kBody},
+        {"changed: whole again", {first("\"v1\"", ""), Whole()}, {u"\"v1\""}, kBody},
+        {"other tag in a part", {first("\"v1\"", ""), otherTag, Whole()}, {u"\"v1\"", u""}, kBody},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.api.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_TRUE(rig.Download(u"http://srv/f", u"C:\\f", Resuming())) << c.name;
+        EXPECT_EQ(rig.files.Content(u"C:\\f"), c.stored) << c.name;
+        std::vector<std::u16string> sent;
+        for (std::size_t i = 1; i < rig.api.requestHeaders.size(); ++i) {
+            const std::u16string& headers = rig.api.requestHeaders[i];
+            const std::size_t at = headers.find(u"If-Range: "), from = at + 10;
+            sent.push_back(at == headers.npos
+                               ? u""
+                               : headers.substr(from, headers.find(u"\r\n", from) - from));
+        }
+        EXPECT_EQ(sent, c.ifRange) << c.name;
     }
 }
 

@@ -12,9 +12,13 @@ Every answer closes its connection. The path picks the answer:
   /bighead?pad=N&size=M       200 with about N bytes of extra header lines, then M bytes
   /empty                      200, Content-Length 0
   /slow?size=N&chunk=K&delay=S  Content-Length N, sent K bytes at a time, S seconds apart
+  /redirect?to=L&code=C       status C (default 302) with "Location: L"
+  /loop                       302 to itself, for ever
 
 Routes for interrupted transfers (those that answer a body honour "Range: bytes=N-" with a
-206 and "Content-Range: bytes N-(SIZE-1)/SIZE"; a range at or past SIZE gets a 416):
+206 and "Content-Range: bytes N-(SIZE-1)/SIZE"; a range at or past SIZE gets a 416). They send
+'ETag: "K-SIZE"' (K the key; etag=none: no ETag) and answer a request whose If-Range is not
+that tag with the whole body and a 200, as a server whose file changed would:
 
   /throttle?size=N&rate=B     N pattern bytes at about B bytes per second (pieces every 0.1 s)
   /drop?size=N&key=K&drops=D&how=H&range=R&rate=B
@@ -149,6 +153,11 @@ class _Handler(socketserver.BaseRequestHandler):
             for start in range(0, len(body), chunk):
                 time.sleep(delay)
                 self._send(body[start:start + chunk])
+        elif path == "/redirect":
+            self._head(f"HTTP/1.1 {query.get('code', '302')} Moved",
+                       [("Location", query.get("to", "/")), ("Content-Length", 0)])
+        elif path == "/loop":
+            self._head("HTTP/1.1 302 Found", [("Location", "/loop"), ("Content-Length", 0)])
         elif path == "/throttle":
             self._ranged(size, float(query.get("rate", "1048576")), query)
         elif path == "/drop":
@@ -176,20 +185,25 @@ class _Handler(socketserver.BaseRequestHandler):
 
     def _ranged(self, size, rate, query, cut=None, stall=False):
         """Answers the body (or its requested rest) at the rate; after `cut` bytes stops."""
+        tag = f'"{query.get("key", "")}-{size}"'
         start = None if query.get("range") == "ignore" else self._range_start()
+        if_range = self.head.headers.get("if-range")
+        if start is not None and if_range is not None and if_range != tag:
+            start = None  # another version: the whole body
+        tags = [] if query.get("etag") == "none" else [("ETag", tag)]
         if start is not None and start >= size:
             self._head("HTTP/1.1 416 Range Not Satisfiable",
                        [("Content-Range", f"bytes */{size}"), ("Content-Length", 0)])
             return
         body = self.server.bodies.get(query.get("key", ""), pattern(size))
         if start is None:
-            self._head("HTTP/1.1 200 OK", [("Content-Length", size)])
+            self._head("HTTP/1.1 200 OK", [("Content-Length", size)] + tags)
             start = 0
         else:
             total = size + 1 if query.get("range") == "total" else size
             self._head("HTTP/1.1 206 Partial Content",
                        [("Content-Range", f"bytes {start}-{size - 1}/{total}"),
-                        ("Content-Length", size - start)])
+                        ("Content-Length", size - start)] + tags)
         rest = body[start:] if cut is None else body[start:start + cut]
         self._pace(rest, rate)
         if stall:

@@ -14,6 +14,7 @@ import sys
 import threading
 import time
 import unittest
+import urllib.parse
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import rig  # noqa: E402
@@ -160,6 +161,7 @@ class InterruptedLine(DownloadCase):
             ("drop?key=silent&how=stall", True, [None, last_chunk]),  # after the 30 s time-out
             ("drop?key=total&range=total", True, [None, half, None]),
             ("drop?key=ignored&range=ignore", True, [None, half]),
+            ("drop?key=untagged&etag=none", True, [None, None]),  # nothing to tell versions by
         )
         for route, resume, ranges in cases:
             with self.subTest(route=route):
@@ -168,9 +170,34 @@ class InterruptedLine(DownloadCase):
                     self.download(FAULTS.url(f"{route}&size={size}"), target, resume), (0, ""))
                 self.assertEqual(target.read_bytes(), rig.pattern(size))
                 key = route.split("&")[0]
-                self.assertEqual(
-                    [r.headers.get("range") for r in FAULTS.requests if key + "&" in r.line],
-                    ranges)
+                asked = [r.headers for r in FAULTS.requests if key + "&" in r.line]
+                self.assertEqual([h.get("range") for h in asked], ranges)
+                # Each resume names the version it continues.
+                tag = f'"{key.split("=")[1]}-{size}"'
+                self.assertEqual([h.get("if-range") for h in asked],
+                                 [tag if r else None for r in ranges])
+
+    def test_redirects_are_followed_by_hand_within_a_budget(self):
+        size = 2_000_000
+        drop = urllib.parse.quote(f"/drop?key=moved&size={size}", safe="")
+        cases = (  # route, resume, what arrives (None: the failure), requests made
+            ("redirect?to=%2Fok%3Fsize%3D5000%26tag%3Dmoved", False, rig.pattern(5000), 2),
+            (f"redirect?code=307&to={drop}", True, rig.pattern(size), 3),
+            ("loop", False, None, 6),  # the first request and 5 redirects
+        )
+        for route, resume, body, requests in cases:
+            with self.subTest(route=route):
+                before = len(FAULTS.requests)
+                target = self.out / "f.bin"
+                code, reason = self.download(FAULTS.url(route), target, resume)
+                self.assertEqual((code, reason), (0, "") if body else (1, SERVER_ERROR))
+                if body:
+                    self.assertEqual(target.read_bytes(), body)
+                self.assertEqual(len(FAULTS.requests) - before, requests)
+        # The resume went on at the redirect's target, for the same version.
+        moved = [r.headers for r in FAULTS.requests if "key=moved" in r.line]
+        self.assertEqual([(h.get("range"), h.get("if-range")) for h in moved],
+                         [(None, None), (f"bytes={size // 2}-", f'"moved-{size}"')])
 
     def test_lines_that_stop_fail_within_the_time_limits(self):
         # Run side by side: each takes about a minute.

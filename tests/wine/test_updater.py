@@ -131,12 +131,11 @@ def manifest(version, type_="0", run="App.exe", install=None, exe=None, exe_ex=N
              f'  <update version="{attr(version)}" type="{attr(type_)}" run="{attr(run)}"'
              + (f' notes="{attr(notes)}"' if notes else "") + "/>"]
     if install:
-        lines.append(f'  <UpdateInstall name="{attr(install[0])}" url="{attr(install[1])}" '
-                     'size="1"/>')
+        lines.append(f'  <UpdateInstall name="{attr(install[0])}" url="{attr(install[1])}"/>')
     for element, item in (("UpdateExe", exe), ("UpdateExeEx", exe_ex)):
         if item:
-            lines.append(f'  <{element}><item name="{attr(item[0])}" url="{attr(item[1])}" '
-                         f'size="1"/></{element}>')
+            lines.append(f'  <{element}><item name="{attr(item[0])}" url="{attr(item[1])}"/>'
+                         f'</{element}>')
     lines.append(f"</{root}>")
     return "\n".join(lines) + "\n"
 

@@ -6,7 +6,7 @@ namespace app {
 
 void KeepSupportCopy(Roles& roles, const std::u16string& path, std::string_view bytes) {
     net::FileSink copy(roles.files, path);
-    base::FileResult result = copy.Begin(0);
+    base::FileResult result = copy.Begin(0, static_cast<std::int64_t>(bytes.size()));
     if (result.Ok()) result = copy.Write(bytes.data(), bytes.size());
     const base::FileResult finished = copy.Finish();
     if (result.Ok()) result = finished;

@@ -20,6 +20,11 @@ struct Offer {
     std::u16string runTarget;  // relative to the application folder, started after an archive
     std::u16string notes;      // release notes for the question, as written; may be empty
     std::optional<Sha256Digest> digest;  // sha256 read, once the offer is checked
+
+    // The package's length in bytes as written; empty when none is given.
+    std::u16string size;
+    // The manifest's signature held: only then does its size bind.
+    bool signedManifest = false;
 };
 
 // The name must stay in the work folder, a run target (when there is one) in the application

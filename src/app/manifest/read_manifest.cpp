@@ -25,6 +25,7 @@ void ReadPackageElement(markup::MarkupDoc& doc, Offer& offer) {
     offer.name = doc.GetAttribute(u"name");
     offer.address = doc.GetAttribute(u"url");
     offer.sha256 = doc.GetAttribute(u"sha256");
+    offer.size = doc.GetAttribute(u"size");
 }
 
 // From the update element on: whether the offer is newer, and which package it is.
@@ -120,6 +121,7 @@ Manifest ReadManifest(const RunInput& input, Roles& roles) {
     manifest.isSigned = trust == ManifestTrust::Holds;
 
     manifest.verdict = ReadOffer(bytes.Bytes(), input, manifest, roles);
+    manifest.offer.signedManifest = manifest.isSigned;
     return manifest;
 }
 

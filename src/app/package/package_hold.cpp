@@ -5,7 +5,8 @@
 namespace app {
 
 std::unique_ptr<base::HeldFile> HoldCheckedPackage(Roles& roles, const Offer& offer,
-                                                   const std::u16string& packagePath) {
+                                                   const std::u16string& packagePath,
+                                                   const std::optional<Sha256Digest>& written) {
     std::unique_ptr<base::HeldFile> held;
     if (const base::FileResult opened = roles.files.HoldForReading(packagePath, held);
         !opened.Ok()) {
@@ -14,8 +15,11 @@ std::unique_ptr<base::HeldFile> HoldCheckedPackage(Roles& roles, const Offer& of
     }
     roles.log.Write(u"package held for reading until it is used");
     if (!offer.digest) return held;
-    // Hashed while held: nobody can write it between the hash and its use.
-    const std::optional<Sha256Digest> actual = roles.trust.FileSha256(packagePath);
+    // The download hashed what it wrote, so there is no second pass; without that digest (the
+    // elevated copy is handed only a file) it is hashed while held: nobody can write it between
+    // the hash and its use.
+    const std::optional<Sha256Digest> actual =
+        written ? written : roles.trust.FileSha256(packagePath);
     if (actual && *offer.digest == *actual) {
         roles.log.Write(u"the package's sha256 matches");
         return held;

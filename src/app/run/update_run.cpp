@@ -49,12 +49,12 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
     if (!UserAgreesToUpdate(roles, hostWindow, offer, silent)) return RunOutcome::Declined;
 
     const std::u16string packagePath = input.workFolder + offer.name;
-    const PackageFetch fetched =
-        FetchPackage(roles, hostWindow, offer.address, packagePath, !silent);
-    if (fetched == PackageFetch::Cancelled) return RunOutcome::Cancelled;
-    if (fetched == PackageFetch::Failed) return RunOutcome::Failed;
+    const FetchedPackage fetched = FetchPackage(roles, hostWindow, offer, packagePath, !silent);
+    if (fetched.end == PackageFetch::Cancelled) return RunOutcome::Cancelled;
+    if (fetched.end == PackageFetch::Failed) return RunOutcome::Failed;
     // Held from the digest check until the archiver has exited or the installer has started.
-    std::unique_ptr<base::HeldFile> held = HoldCheckedPackage(roles, offer, packagePath);
+    std::unique_ptr<base::HeldFile> held =
+        HoldCheckedPackage(roles, offer, packagePath, fetched.digest);
     if (!held) return RunOutcome::Failed;
 
     TellHostAndWait(roles, hostWindow, host);
