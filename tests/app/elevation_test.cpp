@@ -64,7 +64,9 @@ TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
 TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
     const std::string told =
         "GET srv/update.xml; GET srv/update.xml.sig; " + kAsk + "; GET srv/app.7z; told";
-    const std::string open = "; open C:\\App\\App.exe";
+    const std::string open = "; open C:\\App\\App.exe", failed = told + "; " + kFail;
+    const std::string restarted = failed + open + "; package left",
+                      left = failed + "; package left";
     using State = app::ElevatedRun::State;
     const struct {
         const char* what;
@@ -74,16 +76,13 @@ TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
     } cases[] = {
         {"applied and started", {State::Ended, 40, 0}, told, 0},
         {"applied", {State::Ended, 41, 0}, told + open, 0},
-        {"rolled back", {State::Ended, 42, 0}, told + "; " + kFail + open + "; package left", 1},
-        {"unhealthy", {State::Ended, 44, 0}, told + "; " + kFail + open + "; package left", 1},
-        {"broken", {State::Ended, 43, 0}, told + "; " + kFail + "; package left", 1},
-        {"crashed", {State::Ended, 0xC0000005, 0}, told + "; " + kFail + "; package left", 1},
+        {"rolled back", {State::Ended, 42, 0}, restarted, 1},
+        {"unhealthy", {State::Ended, 44, 0}, restarted, 1},
+        {"broken", {State::Ended, 43, 0}, left, 1},
+        {"crashed", {State::Ended, 0xC0000005, 0}, left, 1},
         // A declined prompt changes nothing: the failure box and the old version.
-        {"declined", {State::Declined, 0, 1223}, told + "; " + kFail + open + "; package left", 1},
-        {"not started",
-         {State::NotStarted, 0, 2},
-         told + "; " + kFail + open + "; package left",
-         1},
+        {"declined", {State::Declined, 0, 1223}, restarted, 1},
+        {"not started", {State::NotStarted, 0, 2}, restarted, 1},
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;
