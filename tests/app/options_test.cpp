@@ -1,5 +1,5 @@
 // Unattended and scripted runs: the launch string's option field, the exit code of every
-// outcome, release notes under the question, and the user's language.
+// outcome, and release notes under the question.
 
 #include <gtest/gtest.h>
 
@@ -94,15 +94,6 @@ TEST(ReleaseNotes, FollowTheQuestionCleanedAndCut) {
     apptest::RunWhole(run);
     const std::string question = Utf8(std::u16string(app::TextOf(app::Text::NewerVersion)));
     EXPECT_NE(run.seen.back().find(question + "\n\nFaster.\nSafer. "), std::string::npos);
-}
-
-TEST(UserLanguage, ChoosesTheColumnOfEveryBox) {
-    apptest::FakeRun run;
-    run.desktop.language = app::Language::English;
-    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
-    apptest::RunWhole(run, u"2.4#920#http://srv/update.xml");
-    EXPECT_EQ(run.seen.back(),
-              "box 920 You already have the latest version. Information information");
 }
 
 }  // namespace
