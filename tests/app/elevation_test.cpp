@@ -64,7 +64,9 @@ TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
 TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
     const std::string told =
         "GET srv/update.xml; GET srv/update.xml.sig; " + kAsk + "; GET srv/app.7z; told";
-    const std::string open = "; open C:\\App\\App.exe";
+    const std::string open = "; open C:\\App\\App.exe", failed = told + "; " + kFail;
+    const std::string restarted = failed + open + "; package left",
+                      left = failed + "; package left";
     using State = app::ElevatedRun::State;
     const struct {
         const char* what;
@@ -74,16 +76,13 @@ TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
     } cases[] = {
         {"applied and started", {State::Ended, 40, 0}, told, 0},
         {"applied", {State::Ended, 41, 0}, told + open, 0},
-        {"rolled back", {State::Ended, 42, 0}, told + "; " + kFail + open + "; package left", 1},
-        {"unhealthy", {State::Ended, 44, 0}, told + "; " + kFail + open + "; package left", 1},
-        {"broken", {State::Ended, 43, 0}, told + "; " + kFail + "; package left", 1},
-        {"crashed", {State::Ended, 0xC0000005, 0}, told + "; " + kFail + "; package left", 1},
+        {"rolled back", {State::Ended, 42, 0}, restarted, 1},
+        {"unhealthy", {State::Ended, 44, 0}, restarted, 1},
+        {"broken", {State::Ended, 43, 0}, left, 1},
+        {"crashed", {State::Ended, 0xC0000005, 0}, left, 1},
         // A declined prompt changes nothing: the failure box and the old version.
-        {"declined", {State::Declined, 0, 1223}, told + "; " + kFail + open + "; package left", 1},
-        {"not started",
-         {State::NotStarted, 0, 2},
-         told + "; " + kFail + open + "; package left",
-         1},
+        {"declined", {State::Declined, 0, 1223}, restarted, 1},
+        {"not started", {State::NotStarted, 0, 2}, restarted, 1},
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;
@@ -113,13 +112,19 @@ TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
 }
 
 TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
+    const std::string offer = apptest::Offer("app.7z", "0", kSha256);
+    std::string replayed = offer, outside = offer;
+    replayed.insert(replayed.find('>'), " serial=\"5\"");
+    outside.replace(outside.find("App.exe"), 7, "..\\x.exe");
+    const auto same = [](apptest::FakeRun&) {};
     const struct {
         const char* what;
         std::function<void(apptest::FakeRun&)> change;
         End end;
         bool started = false;
+        std::string manifest = {};  // the first copy's offer unless given
     } cases[] = {
-        {"whole", [](apptest::FakeRun&) {}, End::AppliedAndStarted, true},
+        {"whole", same, End::AppliedAndStarted, true},
         {"target not started", [](apptest::FakeRun& run) { run.processes.childStartError = 87; },
          End::Applied, true},
         {"manifest changed", [](apptest::FakeRun& run) { run.trust.signatureHolds = false; },
@@ -132,26 +137,10 @@ TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
         {"package changed", [](apptest::FakeRun& run) { run.trust.fileDigest[1] = 1; },
          End::NotApplied},
         {"replayed older manifest",
-         [](apptest::FakeRun& run) {
-             std::string manifest = apptest::Offer("app.7z", "0", kSha256);
-             manifest.insert(manifest.find('>'), " serial=\"5\"");
-             run.files.AddFile(run.WorkFolder() + u"\\update.xml", manifest);
-             run.serials.serials[u"C:\\App"] = 6;
-         },
-         End::NotApplied},
-        {"run target outside",
-         [](apptest::FakeRun& run) {
-             std::string manifest = apptest::Offer("app.7z", "0", kSha256);
-             manifest.replace(manifest.find("App.exe"), 7, "..\\x.exe");
-             run.files.AddFile(run.WorkFolder() + u"\\update.xml", manifest);
-         },
-         End::NotApplied},
-        {"installer",
-         [](apptest::FakeRun& run) {
-             run.files.AddFile(run.WorkFolder() + u"\\update.xml",
-                               apptest::Offer("app.7z", "1", kSha256));
-         },
-         End::NotApplied},
+         [](apptest::FakeRun& run) { run.serials.serials[u"C:\\App"] = 6; }, End::NotApplied, false,
+         replayed},
+        {"run target outside", same, End::NotApplied, false, outside},
+        {"installer", same, End::NotApplied, false, apptest::Offer("app.7z", "1", kSha256)},
         {"work folder missing",
          [](apptest::FakeRun& run) { run.files.RemoveTree(run.WorkFolder()); }, End::NotApplied},
         {"archiver fails", [](apptest::FakeRun& run) { run.processes.archiverRun.exitCode = 2; },
@@ -163,7 +152,7 @@ TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
         // What the first copy leaves in its work folder, then the change.
         const std::u16string work = run.WorkFolder() + u"\\";
         run.files.AddFolder(work);
-        run.files.AddFile(work + u"update.xml", apptest::Offer("app.7z", "0", kSha256));
+        run.files.AddFile(work + u"update.xml", c.manifest.empty() ? offer : c.manifest);
         run.files.AddFile(work + u"update.xml.sig", kSignature);
         run.files.AddFile(work + u"app.7z", "package bytes");
         c.change(run);

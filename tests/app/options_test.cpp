@@ -1,5 +1,5 @@
 // Unattended and scripted runs: the launch string's option field, the exit code of every
-// outcome, release notes under the question, and the user's language.
+// outcome, and release notes under the question.
 
 #include <gtest/gtest.h>
 
@@ -77,6 +77,7 @@ TEST(ExitCodes, TellTheOutcomeOnlyWithAnOptionField) {
     }
 }
 
+// Shown under the question in a whole run: the Wine suite's notes_under_the_question.
 TEST(ReleaseNotes, FollowTheQuestionCleanedAndCut) {
     EXPECT_EQ(app::QuestionWithNotes(u"Q?", u""), u"Q?");
     EXPECT_EQ(app::QuestionWithNotes(u"Q?", u"\x01\r\n\t"), u"Q?\n\n\n");
@@ -85,24 +86,6 @@ TEST(ReleaseNotes, FollowTheQuestionCleanedAndCut) {
     // A pair of surrogates is never cut in half.
     const std::u16string pairs = std::u16string(999, u'x') + u"\U0001F600";
     EXPECT_EQ(app::CleanNotes(pairs), std::u16string(999, u'x'));
-
-    apptest::FakeRun run;
-    run.desktop.answer = {app::BoxAnswer::Button::NotYes, 7};
-    run.net.bodies[u"srv/update.xml"] =
-        "<config><update version=\"2.4\" notes=\"Faster.&#10;Safer.\"/>"
-        "<UpdateExe><item name=\"a.7z\" url=\"http://srv/a.7z\"/></UpdateExe></config>";
-    apptest::RunWhole(run);
-    const std::string question = Utf8(std::u16string(app::TextOf(app::Text::NewerVersion)));
-    EXPECT_NE(run.seen.back().find(question + "\n\nFaster.\nSafer. "), std::string::npos);
-}
-
-TEST(UserLanguage, ChoosesTheColumnOfEveryBox) {
-    apptest::FakeRun run;
-    run.desktop.language = app::Language::English;
-    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
-    apptest::RunWhole(run, u"2.4#920#http://srv/update.xml");
-    EXPECT_EQ(run.seen.back(),
-              "box 920 You already have the latest version. Information information");
 }
 
 }  // namespace

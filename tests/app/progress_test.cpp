@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 
 #include "app/package/progress_pacer.h"
 #include "fake_roles.h"

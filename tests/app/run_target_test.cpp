@@ -9,37 +9,15 @@
 namespace {
 
 TEST(RunTarget, OnlyAFileOfTheApplicationFolder) {
-    const struct {
-        std::u16string run;
-        bool inside;
-    } cases[] = {
-        {u"App.exe", true},
-        {u"bin\\App.exe", true},
-        {u"bin/tools/App.exe", true},
-        {u".\\App.exe", true},
-        {u"console.exe", true},
-        {u"COM10.exe", true},
-        {u"..\\App.exe", false},
-        {u"bin\\..\\..\\x.exe", false},
-        {u".. \\x.exe", false},
-        {u"bin/.../x.exe", false},
-        {u"\\App.exe", false},
-        {u"/App.exe", false},
-        {u"\\\\srv\\s\\x.exe", false},
-        {u"C:\\x.exe", false},
-        {u"C:x.exe", false},
-        {u"App.exe:alt", false},
-        {u"NUL", false},
-        {u"bin\\con.txt", false},
-        {u"Aux.Exe", false},
-        {u"lpt9", false},
-        {u"COM1 .exe", false},
-        {u"bin\\\\App.exe", false},
-        {u"bin\\", false},
-        {u"", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(app::IsRunTargetInside(c.run), c.inside) << net::testing::Utf8(c.run);
+    for (const std::u16string run : {u"App.exe", u"bin\\App.exe", u"bin/tools/App.exe",
+                                     u".\\App.exe", u"console.exe", u"COM10.exe"}) {
+        EXPECT_TRUE(app::IsRunTargetInside(run)) << net::testing::Utf8(run);
+    }
+    for (const std::u16string run :
+         {u"..\\App.exe", u"bin\\..\\..\\x.exe", u".. \\x.exe", u"bin/.../x.exe", u"\\App.exe",
+          u"/App.exe", u"\\\\srv\\s\\x.exe", u"C:\\x.exe", u"C:x.exe", u"App.exe:alt", u"NUL",
+          u"bin\\con.txt", u"Aux.Exe", u"lpt9", u"COM1 .exe", u"bin\\\\App.exe", u"bin\\", u""}) {
+        EXPECT_FALSE(app::IsRunTargetInside(run)) << net::testing::Utf8(run);
     }
 }
 

@@ -11,20 +11,6 @@
 
 namespace {
 
-// The module path at whatever length it has.
-std::wstring OwnPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (got == 0) return {};
-        if (got < path.size()) {
-            path.resize(got);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 std::string ReadFirstLine(const std::wstring& path) {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return "<missing>";
@@ -39,7 +25,8 @@ std::string ReadFirstLine(const std::wstring& path) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const std::wstring self = OwnPath();
+    std::wstring self(32768, L'\0');  // the longest path Windows has
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
     const std::wstring folder = self.substr(0, self.find_last_of(L'\\') + 1);
     const std::string record = "ran command=" + ToUtf8(GetCommandLineW()) +
                                " data=" + ReadFirstLine(folder + L"data.txt") + "\n";

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "utf8_text.h"
+
 namespace {
 
 constexpr DWORD kWorkMilliseconds = 2500;
@@ -37,14 +39,8 @@ int wmain() {
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
     g_folder = self.substr(0, self.find_last_of(L'\\') + 1);
 
-    const wchar_t* commandLine = GetCommandLineW();
-    int size = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
-    if (size > 1)
-        WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, utf8.data(), size, nullptr, nullptr);
-    WriteText(g_folder + L"7z-calls.log", L"ab", utf8 + "\n");
-
-    const std::wstring line = commandLine;
+    const std::wstring line = GetCommandLineW();
+    WriteText(g_folder + L"7z-calls.log", L"ab", ToUtf8(line) + "\n");
     const std::size_t out = line.find(L" -o\"");
     if (out == std::wstring::npos) return 1;
     const std::size_t end = line.find(L'"', out + 4);

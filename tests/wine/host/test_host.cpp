@@ -23,7 +23,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "utf8_text.h"
 
@@ -59,14 +58,7 @@ std::string ReadWatched() {
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
     std::fclose(file);
     std::string escaped;
-    for (char c : content) {
-        if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\n')
-            escaped += "\\n";
-        else
-            escaped += c;
-    }
+    for (char c : content) escaped += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
     return escaped;
 }
 
@@ -135,9 +127,11 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Quotes a program path for a command line; paths hold no quotation marks.
-std::wstring Quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
+// Logs the step that failed with the system's error, for the host's exit code 2.
+int Failed(const char* step) {
+    const DWORD error = GetLastError();
+    AppendLog(std::string(step) + " failed error=" + std::to_string(error));
+    return 2;
 }
 
 }  // namespace
@@ -163,7 +157,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!usable) {
         std::fputs(
             "usage: test_host.exe <updater> <version> <manifest url> <log file> <watched file>"
-            " [--hold <file>] [--stay [<seconds>]]\n",
+            " [--hold <file>] [--stay [<seconds>]] [--tamper <name>]\n",
             stderr);
         return 2;
     }
@@ -176,44 +170,33 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!heldPath.empty()) {
         g_held = CreateFileW(heldPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (g_held == INVALID_HANDLE_VALUE) {
-            AppendLog("hold failed error=" + std::to_string(GetLastError()));
-            return 2;
-        }
+        if (g_held == INVALID_HANDLE_VALUE) return Failed("hold");
     }
 
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = HostWindowProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = L"UpdaterTestHost";
-    if (!RegisterClassW(&windowClass)) {
-        AppendLog("register class failed error=" + std::to_string(GetLastError()));
-        return 2;
-    }
+    if (!RegisterClassW(&windowClass)) return Failed("register class");
     // Deliberately never shown: the updater's boxes must not depend on a visible owner.
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Updater test host",
                                   WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200,
                                   nullptr, nullptr, instance, nullptr);
-    if (!window) {
-        AppendLog("create window failed error=" + std::to_string(GetLastError()));
-        return 2;
-    }
+    if (!window) return Failed("create window");
 
     const auto handle = static_cast<long long>(reinterpret_cast<LONG_PTR>(window));
+    // Program paths hold no quotation marks.
     std::wstring commandLine =
-        Quoted(updater) + L" " + version + L"#" + std::to_wstring(handle) + L"#" + manifestUrl;
+        L"\"" + updater + L"\" " + version + L"#" + std::to_wstring(handle) + L"#" + manifestUrl;
     AppendLog("host window=" + std::to_string(handle) + " command=" + ToUtf8(commandLine));
 
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     const DWORD started = updater == L"-" ? 0 : 1;
-    if (started && !CreateProcessW(updater.c_str(), writable.data(), nullptr, nullptr, FALSE, 0,
+    if (started && !CreateProcessW(updater.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                    nullptr, nullptr, &startup, &process)) {
-        AppendLog("start failed error=" + std::to_string(GetLastError()));
-        return 2;
+        return Failed("start");
     }
     if (started) CloseHandle(process.hThread);
 

@@ -16,12 +16,6 @@
 
 namespace {
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
 std::wstring TextOf(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(
@@ -31,9 +25,10 @@ std::wstring TextOf(HWND window) {
 
 BOOL CALLBACK AddChild(HWND child, LPARAM report) {
     auto& out = *reinterpret_cast<std::string*>(report);
-    const std::wstring cls = ClassOf(child);
+    wchar_t cls[256] = {};
+    GetClassNameW(child, cls, 256);
     out += "child class=" + ToUtf8(cls);
-    if (lstrcmpiW(cls.c_str(), PROGRESS_CLASSW) == 0) {
+    if (lstrcmpiW(cls, PROGRESS_CLASSW) == 0) {
         out += " pos=" + std::to_string(SendMessageW(child, PBM_GETPOS, 0, 0));
     } else {
         out += " text=" + ToUtf8(TextOf(child));
