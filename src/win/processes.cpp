@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/work_folder/run_lock.h"
+#include "base/text.h"
 #include "win/wide.h"
 #include "win/window_handle.h"
 
@@ -49,10 +50,6 @@ std::u16string WinProcesses::ModulePath() {
     }
 }
 
-void WinProcesses::OpenWithShell(const std::u16string& file) {
-    ShellExecuteW(nullptr, L"open", Wide(file), nullptr, nullptr, SW_SHOW);
-}
-
 namespace {
 
 class WinProcessWatch final : public app::ProcessWatch {
@@ -70,6 +67,12 @@ class WinProcessWatch final : public app::ProcessWatch {
         }
     }
 
+    std::uint32_t ExitCode() override {
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process.Get(), &code)) return static_cast<std::uint32_t>(-1);
+        return code;
+    }
+
   private:
     OwnedHandle process;
 };
@@ -81,7 +84,67 @@ OwnedHandle OpenNul(DWORD access) {
                                    OPEN_EXISTING, 0, nullptr));
 }
 
+// The folder of a whole path, for the started program's working folder.
+std::u16string FolderOf(const std::u16string& file) {
+    const std::size_t slash = file.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : file.substr(0, slash);
+}
+
+bool IsProgram(const std::u16string& file) {
+    if (file.size() < 4) return false;
+    std::u16string ending = file.substr(file.size() - 4);
+    for (char16_t& c : ending) c = base::AsciiUpper(c);
+    return ending == u".EXE" || ending == u".COM";
+}
+
+app::Started StartedWith(HANDLE process) {
+    app::Started started;
+    started.started = true;
+    if (process) started.process = std::make_unique<WinProcessWatch>(OwnedHandle(process));
+    return started;
+}
+
+app::Started NotStarted() {
+    app::Started started;
+    started.error = static_cast<std::uint32_t>(GetLastError());
+    return started;
+}
+
+app::Started StartProcess(const std::u16string& file, const std::u16string& folder) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    // The quoted path alone, in a buffer of its own that CreateProcessW may write into.
+    const std::u16string quoted = u"\"" + file + u"\"";
+    std::vector<wchar_t> line(quoted.begin(), quoted.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(Wide(file), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : Wide(folder), &startup, &info)) {
+        return NotStarted();
+    }
+    CloseHandle(info.hThread);
+    return StartedWith(info.hProcess);
+}
+
+app::Started StartWithShell(const std::u16string& file, const std::u16string& folder) {
+    SHELLEXECUTEINFOW shell{};
+    shell.cbSize = sizeof(shell);
+    shell.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    shell.lpVerb = L"open";
+    shell.lpFile = Wide(file);
+    shell.lpDirectory = folder.empty() ? nullptr : Wide(folder);
+    shell.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&shell)) return NotStarted();
+    return StartedWith(shell.hProcess);
+}
+
 }  // namespace
+
+app::Started WinProcesses::Start(const std::u16string& file, app::StartWith how) {
+    if (how == app::StartWith::Shell) return StartWithShell(file, {});
+    const std::u16string folder = FolderOf(file);
+    return IsProgram(file) ? StartProcess(file, folder) : StartWithShell(file, folder);
+}
 
 app::HostLookup WinProcesses::OpenWindowProcess(std::int32_t window) {
     app::HostLookup host;
@@ -164,10 +227,27 @@ bool WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
                       static_cast<int>(appFolder.size()), reinterpret_cast<wchar_t*>(folded.data()),
                       static_cast<int>(folded.size()), nullptr, nullptr, 0);
     }
-    const std::u16string name = app::RunLockName(folded);
-    // Held, never closed: the process's end releases it.
-    const HANDLE lock = CreateMutexW(nullptr, FALSE, Wide(name));
-    return !(lock && GetLastError() == ERROR_ALREADY_EXISTS);
+    runLockName = app::RunLockName(folded);
+    // Owned and never released: the process's end releases it, so that a second updater can
+    // wait for it. Held open either way, for WaitForRunLock.
+    runLock = CreateMutexW(nullptr, TRUE, Wide(runLockName));
+    return !(runLock && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+bool WinProcesses::WaitForRunLock(std::uint32_t milliseconds) {
+    if (!runLock) return false;
+    // The holder announces its watch with an event named after the lock.
+    const HANDLE watch = OpenEventW(SYNCHRONIZE, FALSE, Wide(runLockName + u"-watch"));
+    if (!watch) return false;
+    CloseHandle(watch);
+    const DWORD waited = WaitForSingleObject(runLock, milliseconds);
+    // Abandoned: the holder ended, as it does, without releasing it.
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void WinProcesses::AnnounceHealthWatch() {
+    if (healthWatch || runLockName.empty()) return;
+    healthWatch = CreateEventW(nullptr, TRUE, FALSE, Wide(runLockName + u"-watch"));
 }
 
 }  // namespace win

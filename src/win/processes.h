@@ -13,10 +13,17 @@ class WinProcesses final : public app::Processes {
     app::HiddenRun RunHiddenWithin(const std::u16string& application,
                                    const std::u16string& commandLine,
                                    std::uint32_t milliseconds) override;
-    void OpenWithShell(const std::u16string& file) override;
+    app::Started Start(const std::u16string& file, app::StartWith how) override;
     bool ClaimRunLock(const std::u16string& appFolder) override;
+    bool WaitForRunLock(std::uint32_t milliseconds) override;
+    void AnnounceHealthWatch() override;
     std::u16string ModulePath() override;
     std::u16string TempPath() override;
+
+  private:
+    void* runLock = nullptr;  // held until the process ends
+    std::u16string runLockName;
+    void* healthWatch = nullptr;  // likewise
 };
 
 }  // namespace win

@@ -58,9 +58,23 @@ class FakeProcesses final : public app::Processes {
     explicit FakeProcesses(Seen& record) : seen(record) {}
 
     struct HostWatch final : app::ProcessWatch {
-        explicit HostWatch(app::WaitResult answer) : result(answer) {}
-        app::WaitResult WaitForEnd(std::uint32_t) override { return result; }
+        explicit HostWatch(app::WaitResult answer, std::uint32_t code = 0)
+            : result(answer), exitCode(code) {}
+        app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
+            waitedMs = milliseconds;
+            return result;
+        }
+        std::uint32_t ExitCode() override { return exitCode; }
         app::WaitResult result;
+        std::uint32_t exitCode;
+        std::uint32_t waitedMs = 0;
+    };
+    // How the next start goes; a start with none scripted runs on past any wait.
+    struct FakeStart {
+        bool started = true;
+        app::WaitResult wait = app::WaitResult::StillRunning;
+        std::uint32_t exitCode = 0;
+        bool watchable = true;  // else the shell gave no process
     };
     app::HostLookup OpenWindowProcess(std::int32_t window) override {
         app::HostLookup host;
@@ -82,10 +96,25 @@ class FakeProcesses final : public app::Processes {
         if (archiverRun.state == app::HiddenRun::State::Ended && unpack) unpack();
         return archiverRun;
     }
-    void OpenWithShell(const std::u16string& file) override {
-        seen.push_back("open " + Utf8(file));
+    app::Started Start(const std::u16string& file, app::StartWith how) override {
+        seen.push_back((how == app::StartWith::Shell ? "open " : "start ") + Utf8(file));
+        if (onStart) onStart();
+        const FakeStart next = starts.empty() ? FakeStart{} : starts.front();
+        if (!starts.empty()) starts.erase(starts.begin());
+        app::Started started;
+        started.started = next.started;
+        started.error = next.started ? 0 : 193;
+        if (next.started && next.watchable) {
+            started.process = std::make_unique<HostWatch>(next.wait, next.exitCode);
+        }
+        return started;
     }
     bool ClaimRunLock(const std::u16string&) override { return !otherUpdaterRuns; }
+    bool WaitForRunLock(std::uint32_t milliseconds) override {
+        seen.push_back("wait for the lock " + std::to_string(milliseconds));
+        return otherUpdaterWatches;
+    }
+    void AnnounceHealthWatch() override { seen.push_back("watch announced"); }
     std::u16string ModulePath() override { return modulePath; }
     std::u16string TempPath() override { return tempPath; }
 
@@ -94,6 +123,9 @@ class FakeProcesses final : public app::Processes {
     std::function<void()> unpack;  // what a starting archiver writes
     std::uint32_t archiverLimitMs = 0;
     bool otherUpdaterRuns = false;
+    bool otherUpdaterWatches = false;  // it watches a new version: waiting gets the lock
+    std::vector<FakeStart> starts;
+    std::function<void()> onStart;  // what a started program does to the files
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::u16string tempPath = u"C:\\Temp\\";
 
@@ -145,6 +177,11 @@ struct FakeRun {
     }
     // The archiver ends with 0, having unpacked what unpack writes (nothing by default).
     void ArchiverSucceeds() { processes.archiverRun.state = app::HiddenRun::State::Ended; }
+    // The stage a run of this second unpacks into, beside the application.
+    std::u16string Stage() const {
+        const std::string seconds = std::to_string(clock.calendarSeconds);
+        return u"C:\\App\\UpdateStage" + std::u16string(seconds.begin(), seconds.end()) + u"\\";
+    }
 
     net::testing::FakeNetApi net;
     Seen& seen = net.log;

@@ -4,6 +4,7 @@
 
 #include "app/apply/apply_update.h"
 #include "app/apply/host.h"
+#include "app/apply/repair.h"
 #include "app/log/download_log.h"
 #include "app/manifest/read_manifest.h"
 #include "app/package/delete_package.h"
@@ -15,6 +16,7 @@
 #include "app/user/question.h"
 #include "app/work_folder/cleanup.h"
 #include "app/work_folder/make.h"
+#include "app/work_folder/run_lock.h"
 #include "base/text.h"
 
 namespace app {
@@ -54,12 +56,21 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
 
     TellHostAndWait(roles, hostWindow, host);
     if (offer.kind == PackageKind::Installer) {
-        StartInstaller(roles, packagePath);
-        return RunOutcome::InstallerStarted;
+        return StartInstaller(roles, packagePath) ? RunOutcome::InstallerStarted
+                                                  : RunOutcome::InstallerNotStarted;
     }
-    if (!UnpackAndSwap(roles, input, packagePath)) return RunOutcome::ArchiveNotApplied;
-    DeleteUnpackedPackage(roles, packagePath);
-    return RunOutcome::ArchiveApplied;
+    switch (ApplyArchive(roles, {input.appFolder, packagePath, offer.runTarget})) {
+        case ApplyResult::Applied:
+            DeleteUnpackedPackage(roles, packagePath);
+            return RunOutcome::ArchiveApplied;
+        case ApplyResult::NotApplied:
+            return RunOutcome::ArchiveNotApplied;
+        case ApplyResult::Unhealthy:
+            return RunOutcome::NewVersionFailed;
+        case ApplyResult::Broken:
+            break;
+    }
+    return RunOutcome::ArchiveBroken;
 }
 
 }  // namespace
@@ -68,21 +79,25 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     const LaunchOptions options = OptionsOf(launchString);
     const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
     // A second updater for the same application ends at once and shows nothing: the first one
-    // is already asking or downloading.
-    if (!roles.processes.ClaimRunLock(appFolder)) {
-        return {RunOutcome::AnotherRunActive, 0, {}, options};
+    // is already asking or downloading. One started by the new version the first is watching
+    // waits for it instead.
+    if (!roles.processes.ClaimRunLock(appFolder) &&
+        !roles.processes.WaitForRunLock(kRunLockWaitMs)) {
+        return {RunOutcome::AnotherRunActive, 0, options};
     }
+    // Before anything else, however bad the launch string: a swap a crash interrupted is ended.
+    RepairApplicationFolder(roles, appFolder);
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
                     LaunchStringForLog(launchString));
     for (const std::u16string& word : options.unknown) {
         roles.log.Write(u"unknown option ignored: " + word);
     }
     const std::optional<LaunchString> launch = ReadLaunchString(launchString);
-    if (!launch) return {RunOutcome::ParameterError, 0, {}, options};
+    if (!launch) return {RunOutcome::ParameterError, 0, options};
     const std::optional<std::u16string> workFolder = StartWorkFolder(roles);
-    if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, {}, options};
+    if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, options};
     const RunInput input{*launch, options, appFolder, *workFolder};
-    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}, options};
+    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, options};
     // Opened now, while its window surely exists, so that the process waited for later is
     // this one even if its id is given to another after it ended.
     const HostLookup host = FindHost(roles, input.launch.hostWindow);
@@ -97,10 +112,6 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     }
 
     end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
-    // The user gets the application back, old or new.
-    if (end.outcome == RunOutcome::ArchiveApplied || end.outcome == RunOutcome::ArchiveNotApplied) {
-        end.startAfterwards = input.appFolder + u"\\" + manifest.offer.runTarget;
-    }
     return end;
 }
 
@@ -111,7 +122,6 @@ int ExitCodeOf(const RunEnd& end) {
 int RunAndReport(const std::u16string& launchString, Roles& roles) {
     const RunEnd end = RunUpdate(launchString, roles);
     ReportOutcome(roles, end.outcome, end.hostWindow, end.options);
-    if (!end.startAfterwards.empty()) roles.processes.OpenWithShell(end.startAfterwards);
     return ExitCodeOf(end);
 }
 
