@@ -85,13 +85,13 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
         !roles.processes.WaitForRunLock(kRunLockWaitMs)) {
         return {RunOutcome::AnotherRunActive, 0, options};
     }
-    // Before anything else, however bad the launch string: a swap a crash interrupted is ended.
-    RepairApplicationFolder(roles, appFolder);
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
                     LaunchStringForLog(launchString));
     for (const std::u16string& word : options.unknown) {
         roles.log.Write(u"unknown option ignored: " + word);
     }
+    // Before anything else, however bad the launch string: a swap a crash interrupted is ended.
+    RepairApplicationFolder(roles, appFolder);
     const std::optional<LaunchString> launch = ReadLaunchString(launchString);
     if (!launch) return {RunOutcome::ParameterError, 0, options};
     const std::optional<std::u16string> workFolder = StartWorkFolder(roles);

@@ -1,10 +1,13 @@
 // Stand-in for the program that the updater starts last: the run target after an archive
 // update, or the installer. It has no window; it appends one line to "<its own path>.ran"
 // with its command line and what "data.txt" beside it holds, so a test can tell that it
-// was started, from where, and whether the unpacked files were already in place.
+// was started, from where, and whether the unpacked files were already in place. It ends with
+// the number that "<its own path>.exit" holds, if there is one (a new version that fails at
+// once), else with 0.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "utf8_text.h"
@@ -47,5 +50,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!out) return 1;
     std::fputs(record.c_str(), out);
     std::fclose(out);
-    return 0;
+    const std::string exitCode = ReadFirstLine(self + L".exit");
+    return exitCode == "<missing>" ? 0 : std::atoi(exitCode.c_str());
 }
