@@ -680,35 +680,47 @@ class SwapTest(UpdaterCase):
         before = digest(pristine)
         updated = digest_after(before, new)
         seen = []
-        for delay in (0.0, 0.2, 0.6, 1.5):
+        # Right as the swap begins, in the middle of its moves, and once every file is in place
+        # (while the old files are removed).
+        for mark, delay in (("", 0.0), ("", 1.0), ("placed\n", 0.0)):
             shutil.rmtree(self.app)
             shutil.copytree(pristine, self.app, symlinks=True)
-            killed = self._kill_once_journalled(url, delay)
-            started = time.monotonic()
+            killed = self._kill_once_journalled(url, delay, mark)
             self._settle()
+            started = time.monotonic()
             repair = ENV["prefix"].run(self.app / "updater.exe", [f"1.0#0#{url}#check"],
                                        timeout=120, display=ENV["display"].display)
             repaired_in = time.monotonic() - started
             after = digest(self.app)
             self.assertIn(after, (before, updated), f"killed {delay} s after the journal")
             self.assertEqual(sorted(p.name for p in self.app.glob("Update[BS]*")), [])
-            seen.append((delay, killed, "old" if after == before else "new",
+            seen.append((mark.strip() or "journal", delay, killed,
+                         "old" if after == before else "new",
                          round(repaired_in, 2)))
             self.assertEqual(repair.returncode, 4)
-        print(f"\n{self.id()}: (delay, killed, folder, seconds to repaired) {seen}",
+        print(f"\n{self.id()}: (mark, delay, killed, folder, seconds of the start that repaired it) {seen}",
               file=sys.stderr, flush=True)
 
-    def _kill_once_journalled(self, url, delay):
+    def _kill_once_journalled(self, url, delay, mark=""):
         """Starts a silent run without a host, kills its process `delay` s after the journal
-        appears; False when the run ended before that."""
+        appears and holds mark; False when the run ended before that."""
         self._settle()
         process = subprocess.Popen(["wine", str(self.app / "updater.exe"), f"1.0#0#{url}#silent"],
                                    env=ENV["prefix"].env(ENV["display"].display),
                                    stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 120
-        while not list(self.app.glob("UpdateBackup*/journal.txt")):
-            if process.poll() is not None or time.monotonic() > deadline:
+        def journalled():
+            for journal in self.app.glob("UpdateBackup*/journal.txt"):
+                try:
+                    return journal.read_text(encoding="utf-8").endswith(mark)
+                except OSError:
+                    return False
+            return False
+        while not journalled():
+            if process.poll() is not None:
+                return False  # ended first: the folder must be new all the same
+            if time.monotonic() > deadline:
                 process.kill()
                 process.wait()
                 self.fail("the swap never wrote its journal")
