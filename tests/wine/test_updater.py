@@ -628,7 +628,28 @@ def check_old_started_after_the_new(case, result):
     case.assertIn(f"data={OLD_DATA}", lines[1])
 
 
+def serve_updater_starting_version(case):
+    """A new version that starts the updater at once (a check of the same manifest)."""
+    url = ENV["nginx"].url(f"{case.name}/update.xml")
+    return serve_with(case, **{"App.exe.updater": f"2.0#0#{url}#check\n"})
+
+
+def check_second_updater_waited(case, result):
+    # It waited for the watch and ran: up to date (0), not "another updater runs" (3).
+    deadline = time.monotonic() + 60
+    path = case.app / "App.exe.ran"
+    while "updater exit=" not in path.read_text() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    case.assertIn("updater exit=0\n", path.read_text())
+    case.assertStepsInOrder(case.update_log(result), [
+        "started ", "the new version runs after 10000 ms", "apply: done",
+        "outcome: archive applied"])
+
+
 SWAP_SCENARIOS = [
+    # The new version starts an updater at once: it waits for the watch instead of ending.
+    Scenario("updater_started_by_the_new_version_waits", serve_updater_starting_version,
+             app=None, check=check_second_updater_waited),
     # A package file named like a folder that holds files: refused before anything moves.
     Scenario("file_for_a_folder_is_refused", lambda case: serve_with(case, lib="a file now\n"),
              boxes=(QUESTION, FAILED), app="old", ran=f"data={OLD_DATA}",
