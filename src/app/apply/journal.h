@@ -35,6 +35,7 @@ struct Journal {
     };
     State state = State::Unwritten;
     std::vector<PlannedStep> plan;
+    bool operator==(const Journal&) const = default;
 };
 
 inline constexpr std::u16string_view kJournalName = u"journal.txt";
