@@ -13,7 +13,8 @@ closes on 0x467). Prints:
 - beside the application: this updater, the same span (its stage, journal and swap; the
   health watch of the run target is not in it: the target has started by then);
 - repair: a silent run killed right after its journal appeared, then the time of the next
-  start (a check) until it ended, and the repair's own span from its log.
+  start (a check) until it ended, and the repair's own span from its log;
+- each updater's unpack and swap from its update.log (the machine's other load shows here).
 """
 
 import argparse
@@ -40,6 +41,7 @@ class ApplyTiming(e2e.SwapTest):
     size = 100 << 20
 
     def runTest(self):
+        self.phases = []
         files = {f"data/{i % 20:02}/f{i:04}.bin": os.urandom(self.size // self.files)
                  for i in range(self.files)}
         last = pathlib.PurePath(sorted(files)[-1])
@@ -82,6 +84,9 @@ class ApplyTiming(e2e.SwapTest):
         base = figures["straight over the folder"]
         for name, seconds in figures.items():
             print(f"  {name:42} {seconds:7.2f} s  ({seconds / base:.2f}x straight)", flush=True)
+        for phases in self.phases:
+            print(f"  updater phases: unpack {phases['unpack']:.2f} s, swap "
+                  f"{phases['swap']:.2f} s", flush=True)
 
     def timed_update(self, url, files, last):
         """Host's end to the run target's start."""
@@ -90,17 +95,36 @@ class ApplyTiming(e2e.SwapTest):
         self.assertEqual(hashlib.sha256((self.app / last).read_bytes()).digest(),
                          hashlib.sha256(files[last.as_posix()]).digest())
         host_gone = (self.app / "host.log").stat().st_mtime
+        self.phases.append(self.log_phases())
         return (self.app / "App.exe.ran").stat().st_mtime - host_gone
+
+    def newest_log(self):
+        newest = max(e2e.ENV["prefix"].temp_dir().glob("UpdateTemp*"),
+                     key=lambda p: p.stat().st_mtime)
+        for line in (newest / "update.log").read_text(encoding="utf-8").splitlines():
+            found = STAMP.match(line)
+            if found:
+                yield (datetime.datetime.strptime(found.group(1), "%Y-%m-%d %H:%M:%S.%f"),
+                       found.group(2))
+
+    def log_phases(self):
+        """Seconds of the unpack and of the swap, from update.log."""
+        at = {}
+        for when, text in self.newest_log():
+            for name, start in (("unpack", "unpack: 7z"), ("unpacked", "unpack: exit code"),
+                                ("swapped", "swap: ")):
+                if text.startswith(start) and name not in at:
+                    at[name] = when
+        for when, text in self.newest_log():
+            if text.startswith(("swap: ", "started ", "apply: done")) and "in place" in text:
+                at["swapped"] = when
+        return {"unpack": (at["unpacked"] - at["unpack"]).total_seconds(),
+                "swap": (at["swapped"] - at["unpacked"]).total_seconds()}
 
     def repair_span(self):
         """From the first repair line of the newest work folder's log to the last."""
-        newest = max(e2e.ENV["prefix"].temp_dir().glob("UpdateTemp*"),
-                     key=lambda p: p.stat().st_mtime)
-        times = []
-        for line in (newest / "update.log").read_text(encoding="utf-8").splitlines():
-            found = STAMP.match(line)
-            if found and found.group(2).startswith(("repair", "rollback")):
-                times.append(datetime.datetime.strptime(found.group(1), "%Y-%m-%d %H:%M:%S.%f"))
+        times = [when for when, text in self.newest_log()
+                 if text.startswith(("repair", "rollback"))]
         return (times[-1] - times[0]).total_seconds() if times else float("nan")
 
 
