@@ -671,7 +671,7 @@ class SwapTest(UpdaterCase):
         """A Unix link inside the application folder (Wine shows it as a folder with
         FILE_ATTRIBUTE_REPARSE_POINT), where the package has a folder, and one named like a
         stage left over: the update is refused and neither is entered or removed."""
-        outside = ENV["work"] / "outside" / self.name
+        outside = ENV["work"] / "staging" / f"{self.name}-outside"  # emptied at every start
         for name in ("plugins", "stage"):
             (outside / name / "x").mkdir(parents=True)
             (outside / name / "x" / "y.txt").write_text("outside\n")
