@@ -111,12 +111,11 @@ class ApplyTiming(e2e.SwapTest):
         """Seconds of the unpack and of the swap, from update.log."""
         at = {}
         for when, text in self.newest_log():
-            for name, start in (("unpack", "unpack: 7z"), ("unpacked", "unpack: exit code"),
-                                ("swapped", "swap: ")):
+            # The first "unpack: " line is the archiver's command line.
+            for name, start in (("unpack", "unpack: "), ("unpacked", "unpack: exit code")):
                 if text.startswith(start) and name not in at:
                     at[name] = when
-        for when, text in self.newest_log():
-            if text.startswith(("swap: ", "started ", "apply: done")) and "in place" in text:
+            if text.startswith("swap: ") and text.endswith(" in place"):
                 at["swapped"] = when
         return {"unpack": (at["unpacked"] - at["unpack"]).total_seconds(),
                 "swap": (at["swapped"] - at["unpacked"]).total_seconds()}
