@@ -96,7 +96,9 @@ TEST(SwapInStagedTree, AFailureOrACrashAtAnyCallEndsInTheExactOldOrNewTree) {
                     std::erase_if(now,
                                   [](const auto& e) { return e.first.starts_with(u"Update"); });
                     // One failure can break only an undo of its own, not the swap's undo.
-                    if (!crash && !undoPlaced) EXPECT_NE(result, SwapResult::Broken) << at;
+                    if (!crash && !undoPlaced) {
+                        EXPECT_NE(result, SwapResult::Broken) << at;
+                    }
                     if (!crash && result != SwapResult::Broken) {
                         EXPECT_TRUE(now == before || now == Updated()) << at;
                     }
