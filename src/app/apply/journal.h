@@ -17,7 +17,7 @@ namespace app {
 struct PlannedStep {
     enum class Kind {
         NewFile,     // the path was not there; the update's file is moved in
-        NewFolder,   // the path was not there; a folder is made
+        NewFolder,   // the path was not there; the update's folder moves in whole
         KeptFile,    // an old file is moved to the backup, then the update's file moved in
         KeptFolder,  // an old empty folder is moved to the backup, then the update's file moved in
     };

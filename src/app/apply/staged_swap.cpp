@@ -56,10 +56,17 @@ class Swap {
         if (const base::FileResult listed = files.ListTree(folders.stage, entries); !listed.Ok()) {
             return Refused(u"could not list " + folders.stage + u": " + listed.Describe());
         }
+        // A folder the application does not have moves in whole, with one rename.
+        std::u16string movedWhole;
         for (const base::TreeEntry& entry : entries) {
+            if (entry.link) return Refused(u"the update holds a link: " + entry.path);
+            if (!movedWhole.empty() && entry.path.starts_with(movedWhole)) continue;
             const Planning planning = Plan(entry);
             if (!planning.refusal.empty()) return Refused(planning.refusal);
-            if (planning.step) plan.push_back(*planning.step);
+            if (!planning.step) continue;
+            plan.push_back(*planning.step);
+            if (planning.step->kind == PlannedStep::Kind::NewFolder)
+                movedWhole = entry.path + u"\\";
         }
         return true;
     }
@@ -68,7 +75,6 @@ class Swap {
     // before anything below it.
     Planning Plan(const base::TreeEntry& entry) {
         const std::u16string path = folders.target + entry.path;
-        if (entry.link) return {{}, u"the update holds a link: " + entry.path};
         switch (files.KindOf(path)) {
             case base::EntryKind::Link:
                 return {{}, path + u" is a link, which the update would go through"};
@@ -99,8 +105,7 @@ class Swap {
 
     base::FileResult Take(const PlannedStep& step) {
         const std::u16string path = folders.target + step.path;
-        if (step.kind == PlannedStep::Kind::NewFolder) return files.MakeFolder(path);
-        if (step.kind != PlannedStep::Kind::NewFile) {
+        if (step.kind != PlannedStep::Kind::NewFile && step.kind != PlannedStep::Kind::NewFolder) {
             // Moved aside within its volume: this works for a running program as well.
             const std::u16string kept =
                 folders.backup + std::u16string(kKeptFolderName) + u"\\" + step.path;

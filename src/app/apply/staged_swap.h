@@ -27,8 +27,8 @@ enum class SwapResult {
     Broken,   // a step of the undo failed: the journal stays for the next start to repair
 };
 
-// Moves every file of stage into target, making folders as needed; files of target that
-// stage does not hold stay. Refused before anything moves: a link in the stage, a path of the
+// Moves every file of stage into target (a folder target lacks moves in whole); files of
+// target that stage does not hold stay. Refused before anything moves: a link in the stage, a path of the
 // stage that goes through a link in target, a file of the update where target has a folder
 // holding anything, or a folder where target has a file.
 SwapResult SwapInStagedTree(Roles& roles, const SwapFolders& folders);

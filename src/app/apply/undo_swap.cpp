@@ -11,8 +11,9 @@ base::FileResult UndoStep(Roles& roles, const SwapPlace& place, const PlannedSte
     const std::u16string path = place.target + step.path;
     switch (step.kind) {
         case PlannedStep::Kind::NewFolder: {
+            // Not there before the swap: all of it came with the update.
             if (files.KindOf(path) != base::EntryKind::Folder) return base::Succeeded();
-            const base::FileResult removed = files.RemoveFolder(path);
+            const base::FileResult removed = files.RemoveTree(path);
             return removed.Is(base::FileError::NotFound) ? base::Succeeded() : removed;
         }
         case PlannedStep::Kind::NewFile:
