@@ -123,10 +123,7 @@ class MemoryFileSystem final : public base::FileSystem {
         if (const auto failed = Step(root); !failed.Ok()) return failed;
         if (KindOf(root) == base::EntryKind::Link) return {base::FileError::Link, 0};
         if (KindOf(root) != base::EntryKind::Folder) return kPathNotFound;
-        // Map order puts "a" before "a\b": each folder before its contents.
-        for (const auto& [path, node] : Under(root)) {
-            entries.push_back({path, node.folder, node.link});
-        }
+        ListInto(Key(root) + u"\\", u"", entries);
         return {};
     }
     std::vector<base::FolderAge> ListFolders(const std::u16string& parent,
@@ -232,6 +229,18 @@ class MemoryFileSystem final : public base::FileSystem {
         if (folder && !Under(path).empty()) return {base::FileError::NotEmpty, 145};
         nodes.erase(found);
         return {};
+    }
+    // As Windows lists: a folder's entries, then each sub-folder's in turn; so each folder
+    // comes before its contents, but not always right before them.
+    void ListInto(const std::u16string& root, const std::u16string& relative,
+                  std::vector<base::TreeEntry>& entries) const {
+        std::vector<std::u16string> folders;
+        for (const auto& [path, node] : Under(root + relative)) {
+            if (path.find(u'\\') != std::u16string::npos) continue;
+            entries.push_back({relative + path, node.folder, node.link});
+            if (node.folder && !node.link) folders.push_back(relative + path + u"\\");
+        }
+        for (const std::u16string& folder : folders) ListInto(root, folder, entries);
     }
     void NoteLinkAbove(const std::u16string& path) {
         const std::u16string key = Key(path);

@@ -1,6 +1,7 @@
 #include "app/apply/staged_swap.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/apply/in_use_retry.h"
@@ -15,6 +16,15 @@ struct Planning {
     std::optional<PlannedStep> step;  // none: nothing to do (a folder that is there)
     std::u16string refusal;           // not empty: the update is refused
 };
+
+// Whether path lies inside one of the folders (paths relative to the same root).
+bool InsideOneOf(const std::set<std::u16string>& folders, const std::u16string& path) {
+    for (std::size_t at = path.find(u'\\'); at != std::u16string::npos;
+         at = path.find(u'\\', at + 1)) {
+        if (folders.contains(path.substr(0, at))) return true;
+    }
+    return false;
+}
 
 class Swap {
   public:
@@ -56,17 +66,17 @@ class Swap {
         if (const base::FileResult listed = files.ListTree(folders.stage, entries); !listed.Ok()) {
             return Refused(u"could not list " + folders.stage + u": " + listed.Describe());
         }
-        // A folder the application does not have moves in whole, with one rename.
-        std::u16string movedWhole;
+        // A folder the application does not have moves in whole, with one rename. The listing
+        // puts each folder before its contents, though not always right before them.
+        std::set<std::u16string> movedWhole;
         for (const base::TreeEntry& entry : entries) {
             if (entry.link) return Refused(u"the update holds a link: " + entry.path);
-            if (!movedWhole.empty() && entry.path.starts_with(movedWhole)) continue;
+            if (InsideOneOf(movedWhole, entry.path)) continue;
             const Planning planning = Plan(entry);
             if (!planning.refusal.empty()) return Refused(planning.refusal);
             if (!planning.step) continue;
             plan.push_back(*planning.step);
-            if (planning.step->kind == PlannedStep::Kind::NewFolder)
-                movedWhole = entry.path + u"\\";
+            if (planning.step->kind == PlannedStep::Kind::NewFolder) movedWhole.insert(entry.path);
         }
         return true;
     }
