@@ -20,6 +20,8 @@ std::u16string_view FileErrorName(FileError error) {
             return u"access denied";
         case FileError::NotEmpty:
             return u"not empty";
+        case FileError::Link:
+            return u"a link";
         case FileError::Other:
             break;
     }
@@ -41,12 +43,22 @@ FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path) {
         if (from != std::u16string::npos) from = path.find(u'\\', from + 1);
         if (from == std::u16string::npos) return Succeeded();
     }
+    std::vector<std::size_t> levels;
     for (std::size_t at = path.find(u'\\', from + 1); at != std::u16string::npos;
          at = path.find(u'\\', at + 1)) {
-        if (path[at - 1] == u':') continue;
-        const std::u16string folder = path.substr(0, at);
-        if (files.KindOf(folder) == EntryKind::Folder) continue;
-        const FileResult made = files.MakeFolder(folder);
+        if (path[at - 1] != u':') levels.push_back(at);
+    }
+    // From the innermost level out to the first that is there.
+    std::size_t missing = levels.size();
+    for (; missing > 0; --missing) {
+        const EntryKind kind = files.KindOf(path.substr(0, levels[missing - 1]));
+        if (kind == EntryKind::Link) return {FileError::Link, 0};
+        // As Windows answers a path that goes through a file: ERROR_PATH_NOT_FOUND.
+        if (kind == EntryKind::File) return {FileError::NotFound, 3};
+        if (kind == EntryKind::Folder) break;
+    }
+    for (; missing < levels.size(); ++missing) {
+        const FileResult made = files.MakeFolder(path.substr(0, levels[missing]));
         if (!made.Ok() && !made.Is(FileError::Exists)) return made;
     }
     return Succeeded();

@@ -27,6 +27,7 @@ enum class FileError : std::uint8_t {
     AccessDenied,  // this user may not do it
     NotEmpty,      // a folder to remove still holds entries
     Other,
+    Link,  // a link (any reparse point) where a folder of our own was expected
 };
 
 // "not found", "in use", ... for the log.
@@ -46,11 +47,14 @@ inline FileResult Succeeded() {
     return {};
 }
 
-enum class EntryKind { None, File, Folder };
+// Link: any reparse point (a symbolic link, a junction, a mount point), to a file or a folder;
+// the updater never goes through one.
+enum class EntryKind { None, File, Folder, Link };
 
 struct TreeEntry {
     std::u16string path;  // relative to the listed folder, backslash separated
     bool folder = false;
+    bool link = false;  // a reparse point: listed, never entered
 };
 
 // A sub-folder and when it was last written to.
@@ -66,6 +70,8 @@ class WritableFile {
     virtual FileResult Write(const char* data, std::size_t size) = 0;
     // Everything written has reached the system; a full disk may first show here.
     virtual FileResult Close() = 0;
+    // Everything written so far is on the disk itself, as a journal needs before it is relied on.
+    virtual FileResult Flush() = 0;
 };
 
 // A file held open for reading: while this lives no other process can write, rename or delete
@@ -79,13 +85,14 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // What the path names; None also when it cannot be told.
+    // What the path names (Link for a reparse point of either kind); None also when it cannot
+    // be told.
     virtual EntryKind KindOf(const std::u16string& path) = 0;
     // One folder, whose parent exists; Exists when something has the name already.
     virtual FileResult MakeFolder(const std::u16string& path) = 0;
     // Moves a file or folder to a path that does not exist yet, never replacing anything. A
     // file may cross volumes (copied, then the source deleted); a folder moves within its
-    // volume only.
+    // volume only. The move is on the disk when it returns (written through).
     virtual FileResult Move(const std::u16string& from, const std::u16string& to) = 0;
     // A file, read-only or not; NotFound when it is not there.
     virtual FileResult RemoveFile(const std::u16string& path) = 0;
@@ -94,7 +101,8 @@ class FileSystem {
     // The folder and everything in it. A link inside is removed as a link: what it points at
     // is never entered. Goes on past a failing entry and answers the first failure.
     virtual FileResult RemoveTree(const std::u16string& path) = 0;
-    // Everything under root, each folder before its contents.
+    // Everything under root, each folder before its contents; a link is listed as one and
+    // never entered.
     virtual FileResult ListTree(const std::u16string& root, std::vector<TreeEntry>& entries) = 0;
     // The sub-folders of parent whose names start with prefix, links left out.
     virtual std::vector<FolderAge> ListFolders(const std::u16string& parent,
@@ -124,10 +132,15 @@ class FileSystem {
                                       PieceReader& reader) = 0;
     // The bytes this user may still write on the volume that holds the folder.
     virtual FileResult FreeSpace(const std::u16string& folder, std::uint64_t& bytes) = 0;
+
+    // --- folders of the updater's own beside the application ---
+    // Marks the file or folder hidden, so that Explorer does not show a folder mid-update.
+    virtual FileResult Hide(const std::u16string& path) = 0;
 };
 
-// Makes every missing folder above path (which names a file), outermost first. Stops at the
-// first failure other than Exists.
+// Makes every missing folder above path (which names a file), outermost first. The nearest
+// level that is there must be a folder: a link there (or a file) is refused, so that nothing
+// made here lands where a link points. Levels above it are taken as they are.
 FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path);
 
 }  // namespace base

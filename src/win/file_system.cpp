@@ -67,8 +67,10 @@ base::FileResult ListInto(const std::u16string& root, const std::u16string& rela
     const base::FileResult listed =
         ForEachEntry(root + relative, [&](const WIN32_FIND_DATAW& entry) {
             const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            entries.push_back({relative + FromWide(entry.cFileName), folder});
-            if (folder) folders.push_back(entries.back().path + u"\\");
+            // Wine 8 shows a Unix link to a folder as a folder with this attribute (tag 0).
+            const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            entries.push_back({relative + FromWide(entry.cFileName), folder, link});
+            if (folder && !link) folders.push_back(entries.back().path + u"\\");
         });
     if (!listed.Ok()) return listed;
     for (const std::u16string& folder : folders) {
@@ -97,6 +99,11 @@ class WinWritableFile final : public base::WritableFile {
     base::FileResult Close() override {
         if (!file) return base::Succeeded();
         return FileResultOf(CloseHandle(file.Release()) != FALSE);
+    }
+
+    base::FileResult Flush() override {
+        if (!file) return base::Succeeded();
+        return FileResultOf(FlushFileBuffers(file.Get()) != FALSE);
     }
 
   private:
@@ -130,6 +137,7 @@ std::wstring SystemPath(const std::u16string& path) {
 base::EntryKind WinFileSystem::KindOf(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return base::EntryKind::None;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return base::EntryKind::Link;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? base::EntryKind::Folder
                                                    : base::EntryKind::File;
 }
@@ -160,6 +168,8 @@ base::FileResult WinFileSystem::RemoveFolder(const std::u16string& path) {
 }
 
 base::FileResult WinFileSystem::RemoveTree(const std::u16string& path) {
+    // Named as a folder of our own but a link: what it points at is not ours to empty.
+    if (KindOf(path) == base::EntryKind::Link) return {base::FileError::Link, 0};
     const std::u16string folder = WithSlash(path);
     base::FileResult first;
     const auto keep = [&first](const base::FileResult& result) {
@@ -182,7 +192,9 @@ base::FileResult WinFileSystem::RemoveTree(const std::u16string& path) {
 base::FileResult WinFileSystem::ListTree(const std::u16string& root,
                                          std::vector<base::TreeEntry>& entries) {
     entries.clear();
-    if (KindOf(root) != base::EntryKind::Folder) {
+    const base::EntryKind kind = KindOf(root);
+    if (kind == base::EntryKind::Link) return {base::FileError::Link, 0};
+    if (kind != base::EntryKind::Folder) {
         const DWORD error = GetLastError();
         return FileFailure(error != ERROR_SUCCESS ? error : ERROR_DIRECTORY);
     }
@@ -287,6 +299,14 @@ base::FileResult WinFileSystem::FreeSpace(const std::u16string& folder, std::uin
     const bool told = GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr) != FALSE;
     bytes = told ? available.QuadPart : 0;
     return FileResultOf(told);
+}
+
+base::FileResult WinFileSystem::Hide(const std::u16string& path) {
+    const std::wstring system = SystemPath(path);
+    const DWORD attributes = GetFileAttributesW(system.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileResultOf(false);
+    return FileResultOf(SetFileAttributesW(system.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) !=
+                        FALSE);
 }
 
 }  // namespace win

@@ -26,6 +26,7 @@ class WinFileSystem final : public base::FileSystem {
     base::FileResult ReadFirstBytes(const std::u16string& path, std::int64_t count,
                                     PieceReader& reader) override;
     base::FileResult FreeSpace(const std::u16string& folder, std::uint64_t& bytes) override;
+    base::FileResult Hide(const std::u16string& path) override;
 };
 
 // The form of a whole path the file calls take: without closing backslashes (a drive's root

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/work_folder/run_lock.h"
+#include "base/text.h"
 #include "win/file_system.h"
 #include "win/wide.h"
 #include "win/window_handle.h"
@@ -51,10 +52,6 @@ std::u16string WinProcesses::ModulePath() {
     }
 }
 
-void WinProcesses::OpenWithShell(const std::u16string& file) {
-    ShellExecuteW(nullptr, L"open", Wide(file), nullptr, nullptr, SW_SHOW);
-}
-
 namespace {
 
 class WinProcessWatch final : public app::ProcessWatch {
@@ -72,6 +69,12 @@ class WinProcessWatch final : public app::ProcessWatch {
         }
     }
 
+    std::uint32_t ExitCode() override {
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process.Get(), &code)) return static_cast<std::uint32_t>(-1);
+        return code;
+    }
+
   private:
     OwnedHandle process;
 };
@@ -83,7 +86,72 @@ OwnedHandle OpenNul(DWORD access) {
                                    OPEN_EXISTING, 0, nullptr));
 }
 
+// The folder of a whole path, for the started program's working folder.
+std::u16string FolderOf(const std::u16string& file) {
+    const std::size_t slash = file.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : file.substr(0, slash);
+}
+
+bool IsProgram(const std::u16string& file) {
+    if (file.size() < 4) return false;
+    std::u16string ending = file.substr(file.size() - 4);
+    for (char16_t& c : ending) c = base::AsciiUpper(c);
+    return ending == u".EXE" || ending == u".COM";
+}
+
+app::Started StartedWith(HANDLE process) {
+    app::Started started;
+    started.started = true;
+    if (process) started.process = std::make_unique<WinProcessWatch>(OwnedHandle(process));
+    return started;
+}
+
+app::Started NotStarted(DWORD error = GetLastError()) {
+    app::Started started;
+    started.error = static_cast<std::uint32_t>(error);
+    return started;
+}
+
+// attributes, when given, go to the new process (another parent, for example).
+app::Started StartProcess(const std::u16string& file, const std::u16string& folder,
+                          LPPROC_THREAD_ATTRIBUTE_LIST attributes = nullptr) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = attributes ? sizeof(startup) : sizeof(startup.StartupInfo);
+    startup.lpAttributeList = attributes;
+    PROCESS_INFORMATION info{};
+    // The quoted path alone, in a buffer of its own that CreateProcessW may write into.
+    const std::u16string quoted = u"\"" + file + u"\"";
+    std::vector<wchar_t> line(quoted.begin(), quoted.end());
+    line.push_back(L'\0');
+    const DWORD flags = attributes ? EXTENDED_STARTUPINFO_PRESENT : 0;
+    if (!CreateProcessW(SystemPath(file).c_str(), line.data(), nullptr, nullptr, FALSE, flags,
+                        nullptr, folder.empty() ? nullptr : Wide(folder), &startup.StartupInfo,
+                        &info)) {
+        return NotStarted();
+    }
+    CloseHandle(info.hThread);
+    return StartedWith(info.hProcess);
+}
+
+app::Started StartWithShell(const std::u16string& file, const std::u16string& folder) {
+    SHELLEXECUTEINFOW shell{};
+    shell.cbSize = sizeof(shell);
+    shell.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    shell.lpVerb = L"open";
+    shell.lpFile = Wide(file);
+    shell.lpDirectory = folder.empty() ? nullptr : Wide(folder);
+    shell.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&shell)) return NotStarted();
+    return StartedWith(shell.hProcess);
+}
+
 }  // namespace
+
+app::Started WinProcesses::Start(const std::u16string& file, app::StartWith how) {
+    if (how == app::StartWith::Shell) return StartWithShell(file, {});
+    const std::u16string folder = FolderOf(file);
+    return IsProgram(file) ? StartProcess(file, folder) : StartWithShell(file, folder);
+}
 
 app::HostLookup WinProcesses::OpenWindowProcess(std::int32_t window) {
     app::HostLookup host;
@@ -166,11 +234,12 @@ app::RunLockClaim WinProcesses::ClaimRunLock(const std::u16string& appFolder) {
                       static_cast<int>(appFolder.size()), reinterpret_cast<wchar_t*>(folded.data()),
                       static_cast<int>(folded.size()), nullptr, nullptr, 0);
     }
-    const std::u16string name = app::RunLockName(folded);
-    // Held, never closed: the process's end releases it.
-    const HANDLE lock = CreateMutexW(nullptr, FALSE, Wide(name));
+    runLockName = app::RunLockName(folded);
+    // Owned and never released: the process's end releases it, so that a second updater can
+    // wait for it. Held open either way, for WaitForRunLock.
+    runLock = CreateMutexW(nullptr, TRUE, Wide(runLockName));
     const DWORD error = GetLastError();
-    if (!lock) return {app::RunLockClaim::State::NotCreated, static_cast<std::uint32_t>(error)};
+    if (!runLock) return {app::RunLockClaim::State::NotCreated, static_cast<std::uint32_t>(error)};
     if (error == ERROR_ALREADY_EXISTS) return {app::RunLockClaim::State::HeldByAnother};
     return {app::RunLockClaim::State::Claimed};
 }
@@ -230,44 +299,41 @@ DWORD OwnParentId() {
 
 }  // namespace
 
-std::uint32_t WinProcesses::StartAsChildOf(std::uint32_t parentId, const std::u16string& program) {
+app::Started WinProcesses::StartAsChildOf(std::uint32_t parentId, const std::u16string& program) {
     // The id comes from the command line: only the process that really started this one, the
     // copy that asked for the elevation, may lend its rights.
-    if (parentId == 0 || OwnParentId() != parentId) return ERROR_INVALID_PARAMETER;
+    if (parentId == 0 || OwnParentId() != parentId) return NotStarted(ERROR_INVALID_PARAMETER);
     OwnedHandle parent(OpenProcess(PROCESS_CREATE_PROCESS, FALSE, parentId));
-    if (!parent) return static_cast<std::uint32_t>(GetLastError());
+    if (!parent) return NotStarted();
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<unsigned char> storage(size);
     auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
-        return static_cast<std::uint32_t>(GetLastError());
-    }
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return NotStarted();
     HANDLE parentHandle = parent.Get();
-    DWORD error = ERROR_SUCCESS;
-    if (UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS,
-                                  &parentHandle, sizeof(parentHandle), nullptr, nullptr)) {
-        STARTUPINFOEXW startup{};
-        startup.StartupInfo.cb = sizeof(startup);
-        startup.lpAttributeList = attributes;
-        PROCESS_INFORMATION started{};
-        // The command line is the program's own name, quoted; CreateProcessW may write into it.
-        const std::u16string quoted = u"\"" + program + u"\"";
-        std::vector<wchar_t> line(quoted.begin(), quoted.end());
-        line.push_back(L'\0');
-        if (CreateProcessW(SystemPath(program).c_str(), line.data(), nullptr, nullptr, FALSE,
-                           EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
-                           &started)) {
-            CloseHandle(started.hThread);
-            CloseHandle(started.hProcess);
-        } else {
-            error = GetLastError();
-        }
-    } else {
-        error = GetLastError();
-    }
+    app::Started started =
+        UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS,
+                                  &parentHandle, sizeof(parentHandle), nullptr, nullptr)
+            ? StartProcess(program, FolderOf(program), attributes)
+            : NotStarted();
     DeleteProcThreadAttributeList(attributes);
-    return static_cast<std::uint32_t>(error);
+    return started;
+}
+
+bool WinProcesses::WaitForRunLock(std::uint32_t milliseconds) {
+    if (!runLock) return false;
+    // The holder announces its watch with an event named after the lock.
+    const HANDLE watch = OpenEventW(SYNCHRONIZE, FALSE, Wide(runLockName + u"-watch"));
+    if (!watch) return false;
+    CloseHandle(watch);
+    const DWORD waited = WaitForSingleObject(runLock, milliseconds);
+    // Abandoned: the holder ended, as it does, without releasing it.
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void WinProcesses::AnnounceHealthWatch() {
+    if (healthWatch || runLockName.empty()) return;
+    healthWatch = CreateEventW(nullptr, TRUE, FALSE, Wide(runLockName + u"-watch"));
 }
 
 }  // namespace win

@@ -13,13 +13,20 @@ class WinProcesses final : public app::Processes {
     app::HiddenRun RunHiddenWithin(const std::u16string& application,
                                    const std::u16string& commandLine,
                                    std::uint32_t milliseconds) override;
-    void OpenWithShell(const std::u16string& file) override;
+    app::Started Start(const std::u16string& file, app::StartWith how) override;
     app::RunLockClaim ClaimRunLock(const std::u16string& appFolder) override;
+    bool WaitForRunLock(std::uint32_t milliseconds) override;
+    void AnnounceHealthWatch() override;
     std::u16string ModulePath() override;
     std::u16string TempPath() override;
     std::uint32_t OwnProcessId() override;
     app::ElevatedRun RunElevated(const std::u16string& parameters) override;
-    std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override;
+    app::Started StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override;
+
+  private:
+    void* runLock = nullptr;  // held until the process ends
+    std::u16string runLockName;
+    void* healthWatch = nullptr;  // likewise
 };
 
 }  // namespace win

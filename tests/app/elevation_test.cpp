@@ -34,9 +34,7 @@ void ServeSignedUpdate(apptest::FakeRun& run) {
     run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z", "0", kSha256);
     run.net.bodies[u"srv/update.xml.sig"] = kSignature;
     run.net.bodies[u"srv/app.7z"] = "package bytes";
-    run.processes.unpack = [&run] {
-        run.files.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
-    };
+    run.processes.unpack = [&run] { run.files.AddFile(run.Stage() + u"App.exe", "new"); };
 }
 
 bool Saw(const apptest::FakeRun& run, const std::string& start) {
@@ -64,9 +62,9 @@ TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
 TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
     const std::string told =
         "GET srv/update.xml; GET srv/update.xml.sig; " + kAsk + "; GET srv/app.7z; told";
-    const std::string open = "; open C:\\App\\App.exe", failed = told + "; " + kFail;
-    const std::string restarted = failed + open + "; package left",
-                      left = failed + "; package left";
+    const std::string start = "; start C:\\App\\App.exe", failed = "; " + kFail;
+    const std::string restarted = told + start + failed + "; package left",
+                      left = told + failed + "; package left";
     using State = app::ElevatedRun::State;
     const struct {
         const char* what;
@@ -75,9 +73,10 @@ TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
         int exitCode;
     } cases[] = {
         {"applied and started", {State::Ended, 40, 0}, told, 0},
-        {"applied", {State::Ended, 41, 0}, told + open, 0},
+        {"applied", {State::Ended, 41, 0}, told + start, 0},
         {"rolled back", {State::Ended, 42, 0}, restarted, 1},
-        {"unhealthy", {State::Ended, 44, 0}, restarted, 1},
+        {"rolled back, old version started there", {State::Ended, 45, 0}, left, 1},
+        {"unhealthy", {State::Ended, 44, 0}, left, 1},
         {"broken", {State::Ended, 43, 0}, left, 1},
         {"crashed", {State::Ended, 0xC0000005, 0}, left, 1},
         // A declined prompt changes nothing: the failure box and the old version.
@@ -125,8 +124,9 @@ TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
         std::string manifest = {};  // the first copy's offer unless given
     } cases[] = {
         {"whole", same, End::AppliedAndStarted, true},
+        // Not even the old one starts then; the update is undone all the same.
         {"target not started", [](apptest::FakeRun& run) { run.processes.childStartError = 87; },
-         End::Applied, true},
+         End::Unhealthy, true},
         {"manifest changed", [](apptest::FakeRun& run) { run.trust.signatureHolds = false; },
          End::NotApplied},
         {"signature gone",
@@ -144,7 +144,7 @@ TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
         {"work folder missing",
          [](apptest::FakeRun& run) { run.files.RemoveTree(run.WorkFolder()); }, End::NotApplied},
         {"archiver fails", [](apptest::FakeRun& run) { run.processes.archiverRun.exitCode = 2; },
-         End::NotApplied},
+         End::NotAppliedAndStarted, true},
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;
@@ -159,7 +159,7 @@ TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
         const std::u16string arguments = app::ElevatedParameters({4242, work});
         EXPECT_EQ(app::RunElevatedCopy(arguments, run.roles), static_cast<std::uint32_t>(c.end))
             << c.what;
-        const bool applied = c.end != End::NotApplied;
+        const bool applied = c.end == End::AppliedAndStarted || c.end == End::Applied;
         EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), applied ? "new" : "old") << c.what;
         EXPECT_EQ(Saw(run, "start as child of 4242 C:\\App\\App.exe"), c.started) << c.what;
         EXPECT_TRUE(run.files.holds.empty()) << c.what;

@@ -59,20 +59,32 @@ class FakeProcesses final : public app::Processes {
     explicit FakeProcesses(Seen& record) : seen(record) {}
 
     struct HostWatch final : app::ProcessWatch {
-        HostWatch(app::WaitResult answer, std::function<void()> meanwhile)
-            : result(answer), duringWait(std::move(meanwhile)) {}
-        app::WaitResult WaitForEnd(std::uint32_t) override {
+        explicit HostWatch(app::WaitResult answer, std::uint32_t code = 0,
+                           std::function<void()> meanwhile = {})
+            : result(answer), exitCode(code), duringWait(std::move(meanwhile)) {}
+        app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
+            waitedMs = milliseconds;
             if (duringWait) duringWait();
             return result;
         }
+        std::uint32_t ExitCode() override { return exitCode; }
         app::WaitResult result;
+        std::uint32_t exitCode;
         std::function<void()> duringWait;
+        std::uint32_t waitedMs = 0;
+    };
+    // How the next start goes; a start with none scripted runs on past any wait.
+    struct FakeStart {
+        bool started = true;
+        app::WaitResult wait = app::WaitResult::StillRunning;
+        std::uint32_t exitCode = 0;
+        bool watchable = true;  // else the shell gave no process
     };
     app::HostLookup OpenWindowProcess(std::int32_t window) override {
         app::HostLookup host;
         if (window == 0) return host;
         host.processId = 4242;
-        host.process = std::make_unique<HostWatch>(hostWait, duringHostWait);
+        host.process = std::make_unique<HostWatch>(hostWait, 0, duringHostWait);
         return host;
     }
     app::SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
@@ -88,14 +100,33 @@ class FakeProcesses final : public app::Processes {
         if (archiverRun.state == app::HiddenRun::State::Ended && unpack) unpack();
         return archiverRun;
     }
-    void OpenWithShell(const std::u16string& file) override {
-        seen.push_back("open " + Utf8(file));
+    app::Started Start(const std::u16string& file, app::StartWith how) override {
+        seen.push_back((how == app::StartWith::Shell ? "open " : "start ") + Utf8(file));
+        if (onStart) onStart();
+        return NextStart();
+    }
+    // The next scripted start, or one that runs on.
+    app::Started NextStart() {
+        const FakeStart next = starts.empty() ? FakeStart{} : starts.front();
+        if (!starts.empty()) starts.erase(starts.begin());
+        app::Started started;
+        started.started = next.started;
+        started.error = next.started ? 0 : 193;
+        if (next.started && next.watchable) {
+            started.process = std::make_unique<HostWatch>(next.wait, next.exitCode);
+        }
+        return started;
     }
     app::RunLockClaim ClaimRunLock(const std::u16string&) override {
         if (lockFails) return {app::RunLockClaim::State::NotCreated, 5};
         return {otherUpdaterRuns ? app::RunLockClaim::State::HeldByAnother
                                  : app::RunLockClaim::State::Claimed};
     }
+    bool WaitForRunLock(std::uint32_t milliseconds) override {
+        seen.push_back("wait for the lock " + std::to_string(milliseconds));
+        return otherUpdaterWatches;
+    }
+    void AnnounceHealthWatch() override { seen.push_back("watch announced"); }
     std::u16string ModulePath() override { return modulePath; }
     std::u16string TempPath() override { return tempPath; }
     std::uint32_t OwnProcessId() override { return 77; }
@@ -106,9 +137,11 @@ class FakeProcesses final : public app::Processes {
         }
         return elevated;
     }
-    std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override {
+    app::Started StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override {
         seen.push_back("start as child of " + std::to_string(parentId) + " " + Utf8(program));
-        return childStartError;
+        if (onStart) onStart();
+        if (childStartError != 0) return {false, nullptr, childStartError};
+        return NextStart();
     }
 
     app::WaitResult hostWait = app::WaitResult::Ended;
@@ -122,6 +155,9 @@ class FakeProcesses final : public app::Processes {
     // Plays the elevated copy on the parameters it was given; its result is the exit code.
     std::function<std::uint32_t(const std::u16string&)> elevatedCopy;
     std::uint32_t childStartError = 0;
+    bool otherUpdaterWatches = false;  // it watches a new version: waiting gets the lock
+    std::vector<FakeStart> starts;
+    std::function<void()> onStart;  // what a started program does to the files
     std::u16string modulePath = u"C:\\App\\updater.exe";
     std::u16string tempPath = u"C:\\Temp\\";
 
@@ -204,6 +240,11 @@ struct FakeRun {
     }
     // The archiver ends with 0, having unpacked what unpack writes (nothing by default).
     void ArchiverSucceeds() { processes.archiverRun.state = app::HiddenRun::State::Ended; }
+    // The stage a run of this second unpacks into, beside the application.
+    std::u16string Stage() const {
+        const std::string seconds = std::to_string(clock.calendarSeconds);
+        return u"C:\\App\\UpdateStage" + std::u16string(seconds.begin(), seconds.end()) + u"\\";
+    }
 
     net::testing::FakeNetApi net;
     Seen& seen = net.log;

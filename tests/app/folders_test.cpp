@@ -90,6 +90,27 @@ TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
     EXPECT_NE(run.log.lines.back().find(u"access denied (error 5)"), std::u16string::npos);
 }
 
+// Sub-folders of the work folder are made below the nearest level that is there, which must be
+// a folder: a link there is refused, and nothing is made where it points.
+TEST(MakeFoldersAbove, RefusesALinkOrAFileWhereItWouldMakeFolders) {
+    for (const auto& [at, made] : std::initializer_list<std::pair<std::u16string, bool>>{
+             {u"", true}, {u"C:\\Temp\\W\\pkg", false}, {u"C:\\Temp\\W", false}}) {
+        apptest::FakeRun run;
+        run.files.AddFolder(u"C:\\Temp\\W");
+        if (!at.empty()) run.files.nodes.erase(at);
+        if (!at.empty()) run.files.AddLink(at, true);
+        const base::FileResult result =
+            base::MakeFoldersAbove(run.files, u"C:\\Temp\\W\\pkg\\sub\\app.7z");
+        EXPECT_EQ(result.Ok(), made) << Utf8(at);
+        EXPECT_EQ(run.files.Has(u"C:\\Temp\\W\\pkg\\sub"), made) << Utf8(at);
+        EXPECT_TRUE(run.files.linksFollowed.empty()) << Utf8(at);
+    }
+    apptest::FakeRun run;
+    run.files.AddFile(u"C:\\Temp\\f", "x");
+    EXPECT_EQ(base::MakeFoldersAbove(run.files, u"C:\\Temp\\f\\a\\b").error,
+              base::FileError::NotFound);
+}
+
 TEST(RunLockName, OneNameForEverySpellingOfAFolder) {
     const std::u16string longFolder = u"C:\\" + std::u16string(40000, u'd');
     const std::u16string name = app::RunLockName(u"C:\\Program Files\\App");

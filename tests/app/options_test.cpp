@@ -41,7 +41,7 @@ TEST(ExitCodes, TellTheOutcomeOnlyWithAnOptionField) {
     const std::u16string address = u"#920#http://srv/update.xml",
                          silent = u"2.2" + address + u"#silent";
     const std::string get = "GET srv/update.xml", ask = get + "; " + kAsk;
-    const std::string applied = get + "; GET srv/app.7z; told; unpack; open C:\\App\\App.exe";
+    const std::string applied = get + "; GET srv/app.7z; told; unpack; start C:\\App\\App.exe";
     const struct {
         const char* what;
         std::u16string launch;

@@ -121,7 +121,7 @@ TEST(RunAndReport, SignedManifestsAndDigestsGateEveryPackage) {
     const std::string sig = Hex("3006020101020101"), noSig;
     const std::string get = "GET srv/update.xml; ", signature = get + "GET srv/update.xml.sig; ";
     const std::string fail = apptest::kFail, fetch = apptest::kAsk + "; GET srv/app.7z; ";
-    const std::string applied = fetch + "told; unpack; open C:\\App\\App.exe";
+    const std::string applied = fetch + "told; unpack; start C:\\App\\App.exe";
     const struct {
         std::string what, keyFile, sha256;  // empty: no key file, no sha256 attribute
         std::string signature;              // served as update.xml.sig unless empty

@@ -1,10 +1,12 @@
 // Whole runs: what the user is asked and told, what is fetched, whether the host hears of the
 // package before anything starts, whether the archive is applied (only after a clean unpack;
-// a host that does not end in time or cannot be waited for is no reason to stop), what stays in
-// the work folder, and the steps update.log names.
+// a host that does not end in time or cannot be waited for is no reason to stop) and kept (only
+// once the new version started well), what is started, what stays in the work folder and
+// beside the application, and the steps update.log names.
 
 #include <gtest/gtest.h>
 
+#include "app/apply/repair.h"
 #include "whole_run.h"
 
 namespace {
@@ -12,23 +14,29 @@ namespace {
 using apptest::kAsk;
 using apptest::kFail;
 using State = app::HiddenRun::State;
+using Start = apptest::FakeProcesses::FakeStart;
 
 TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
     const std::string get = "GET srv/update.xml; ", fetch = "; GET srv/app.7z";
-    const std::string applied = get + kAsk + fetch + "; told; unpack; open C:\\App\\App.exe";
-    const std::string notApplied =
-        get + kAsk + fetch + "; told; unpack; " + kFail + "; open C:\\App\\App.exe; package left";
+    const std::string told = get + kAsk + fetch + "; told; unpack; ",
+                      app = "start C:\\App\\App.exe";
+    const std::string applied = told + app;
+    const std::string notApplied = told + app + "; " + kFail + "; package left";
+    const std::string unhealthy = told + app + "; " + app + "; " + kFail + "; package left";
     const struct {
         const char* what;
         std::u16string launch = u"2.2#920#http://srv/update.xml";
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
         app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
         app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
-        bool otherUpdater = false, appInUse = false, noTempFolder = false;
+        bool otherUpdater = false, watching = false, appInUse = false, noTempFolder = false;
+        std::vector<Start> starts = {};  // how the run target's starts go
+        bool heldAfterStart = false;     // the new App.exe cannot be removed once started
         State archiver = State::Ended;
         std::uint32_t exitCode = 0;
         app::WaitResult host = app::WaitResult::Ended;
         std::string seen;
+        std::string appExe = "";  // App.exe afterwards, once repaired; "": not compared
         std::vector<std::u16string> steps = {};  // pieces of update.log's lines, in order
     } cases[] = {
         {.what = "parameter error",
@@ -103,14 +111,57 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .seen =
              get + kAsk + "; GET srv/pkg\\Setup.exe; told; open %W%pkg\\Setup.exe; package left",
          .steps = {u"outcome: installer started"}},
+        // The new version must start: it runs past the watch, or ends at once with 0.
         {.what = "archive",
          .seen = applied,
+         .appExe = "new",
          .steps = {u"launch string: 2.2#920#http://srv/update.xml",
                    u"manifest http://srv/update.xml: HTTP 200, length ",
                    u"offer: app.7z from http://srv/app.7z; answer 6 (Yes)",
                    u"package http://srv/app.7z: HTTP 200, length 13, received 13",
-                   u"\\app.7z\" -o\"", u"\\stage\\\" -aoa -y", u"package deleted",
-                   u"outcome: archive applied"}},
+                   u"\\app.7z\" -o\"C:\\App\\UpdateStage1700000000\\\" -aoa -y",
+                   u"started C:\\App\\App.exe", u"the new version runs after 10000 ms",
+                   u"package deleted", u"outcome: archive applied"}},
+        {.what = "new version ends with 0",
+         .starts = {{.wait = app::WaitResult::Ended}},
+         .seen = applied,
+         .appExe = "new"},
+        // Else the old tree comes back and the old version starts.
+        {.what = "new version ends with 3",
+         .starts = {{.wait = app::WaitResult::Ended, .exitCode = 3}},
+         .seen = unhealthy,
+         .appExe = "old",
+         .steps = {u"ended within 10000 ms with exit code 3",
+                   u"the application folder is as it was", u"started C:\\App\\App.exe",
+                   u"outcome: the new version did not start well"}},
+        {.what = "new version cannot start",
+         .starts = {{.started = false}},
+         .seen = unhealthy,
+         .appExe = "old",
+         .steps = {u"could not start C:\\App\\App.exe: error 193"}},
+        // An undo step fails: nothing is started and nothing claims the folder is as it was;
+        // the next start repairs it.
+        {.what = "undo fails",
+         .starts = {{.wait = app::WaitResult::Ended, .exitCode = 3}},
+         .heldAfterStart = true,
+         .seen = told + app + "; " + kFail + "; package left",
+         .appExe = "old",
+         .steps = {u"rollback incomplete", u"outcome: archive not applied and not wholly undone"}},
+        {.what = "no run target",
+         .manifest = "<config><update version=\"2.4\"/><UpdateExe><item name=\"app.7z\" "
+                     "url=\"http://srv/app.7z\"/></UpdateExe></config>",
+         .seen = get + kAsk + fetch + "; told; unpack",
+         .appExe = "new",
+         .steps = {u"no run target: nothing started", u"outcome: archive applied"}},
+        // An updater the new version starts waits for the watch to end, then runs.
+        {.what = "started during a watch", .otherUpdater = true, .watching = true, .seen = applied},
+        {.what = "installer not started",
+         .manifest = apptest::Offer("Setup.exe", "1"),
+         .package = "Setup.exe",
+         .starts = {{.started = false}},
+         .seen = get + kAsk + "; GET srv/Setup.exe; told; open %W%Setup.exe; " + kFail +
+                 "; package left",
+         .steps = {u"outcome: installer not started"}},
         {.what = "host still running", .host = app::WaitResult::StillRunning, .seen = applied},
         {.what = "host wait failed", .host = app::WaitResult::Failed, .seen = applied},
         {.what = "archiver missing",
@@ -132,26 +183,33 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         run.desktop.answer = c.answer;
         run.desktop.windowEnds = c.window;
         run.processes.otherUpdaterRuns = c.otherUpdater;
+        run.processes.otherUpdaterWatches = c.watching;
+        run.processes.starts = c.starts;
+        if (c.heldAfterStart) {
+            run.processes.onStart = [&] { run.files.inUse[u"C:\\App\\App.exe"] = 1000; };
+        }
+        run.files.AddFile(u"C:\\App\\App.exe", "old");
+        run.processes.unpack = [&] { run.files.AddFile(run.Stage() + u"App.exe", "new"); };
         run.processes.archiverRun = {c.archiver, c.exitCode, 2};
         run.processes.hostWait = c.host;
         if (c.noTempFolder) run.files.nodes.erase(u"C:\\Temp");
-        if (c.appInUse) {
-            run.files.AddFile(u"C:\\App\\App.exe", "old");
-            run.files.inUse[u"C:\\App\\App.exe"] = 1000;
-            run.processes.unpack = [&] {
-                run.files.AddFile(run.WorkFolder() + u"\\stage\\App.exe", "new");
-            };
-        }
+        if (c.appInUse) run.files.inUse[u"C:\\App\\App.exe"] = 1000;
         run.net.bodies[u"srv/update.xml"] = c.manifest;
         const std::u16string package(c.package.begin(), c.package.end());
         if (!package.empty()) run.net.bodies[u"srv/" + package] = "package bytes";
         EXPECT_EQ(apptest::RunWhole(run, c.launch), c.seen) << c.what;
-        // A hung archiver is ended after ten minutes; an applied archive leaves no emptied
-        // stage behind.
+        // A hung archiver is ended after ten minutes.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
         EXPECT_EQ(run.processes.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;
-        EXPECT_EQ(run.files.Has(run.WorkFolder() + u"\\stage"), unpacked && c.seen != applied)
-            << c.what;
+        // Only a broken undo leaves its journal, and the next start repairs it.
+        const bool broken = c.heldAfterStart;
+        EXPECT_EQ(run.files.Has(u"C:\\App\\UpdateBackup1700000000\\journal.txt"), broken) << c.what;
+        run.files.inUse.clear();
+        app::RepairApplicationFolder(run.roles, u"C:\\App");
+        if (!c.appExe.empty()) {
+            EXPECT_EQ(run.files.Under(u"C:\\App").size(), 1u) << c.what;
+            EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), c.appExe) << c.what;
+        }
         auto at = run.log.lines.begin();
         for (const std::u16string& step : c.steps) {
             at = std::find_if(at, run.log.lines.end(), [&](const std::u16string& line) {

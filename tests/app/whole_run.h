@@ -32,8 +32,9 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
 }
 
 // In order: each box, each address fetched ("GET ..."), "told" when the host window was sent
-// 0x467, "unpack" when the archiver was run, what was started ("open ...", %W% for the work
-// folder); then "package left" when the package is still in the work folder.
+// 0x467, "unpack" when the archiver was run, what was started ("start ..." as a program,
+// "open ..." by the shell, %W% for the work folder); then "package left" when the package is
+// still in the work folder.
 inline std::string RunWhole(FakeRun& run,
                             const std::u16string& launch = u"2.2#920#http://srv/update.xml") {
     run.exitCode = app::RunAndReport(launch, run.roles);
@@ -46,7 +47,7 @@ inline std::string RunWhole(FakeRun& run,
         } else if (line.starts_with("run ")) {
             line = "unpack";
         } else if (!line.starts_with("box ") && !line.starts_with("GET ") &&
-                   !line.starts_with("open ")) {
+                   !line.starts_with("open ") && !line.starts_with("start ")) {
             continue;
         }
         if (const std::size_t at = line.find(work); !work.empty() && at != std::string::npos) {

@@ -1,6 +1,9 @@
 #pragma once
 // An in-memory file system with Windows' answers, shared by every native test: it can fail any
-// one call, hold files "in use" for a number of attempts, and writes through open files.
+// one call, stop dead after a given call (a crash: nothing later reaches the disk), hold files
+// "in use" for a number of attempts, and writes through open files. Links are leaves whose
+// target is elsewhere: any call but KindOf (a look that changes nothing) on a path through one
+// is recorded in linksFollowed.
 
 #include <map>
 #include <memory>
@@ -17,6 +20,7 @@ class MemoryFileSystem final : public base::FileSystem {
     struct Node {
         bool folder = false;
         std::string content;
+        bool link = false;
         bool operator==(const Node&) const = default;
     };
     using Tree = std::map<std::u16string, Node>;  // whole paths without closing backslash
@@ -26,6 +30,9 @@ class MemoryFileSystem final : public base::FileSystem {
         nodes[Key(path)] = {false, content};
     }
     void AddFolder(const std::u16string& path) { nodes[Key(path)] = {true, {}}; }
+    void AddLink(const std::u16string& path, bool toFolder) {
+        nodes[Key(path)] = {toFolder, {}, true};
+    }
     bool Has(const std::u16string& path) const { return nodes.contains(Key(path)); }
     // The content of a file; empty when there is none.
     std::string Content(const std::u16string& path) const {
@@ -44,20 +51,24 @@ class MemoryFileSystem final : public base::FileSystem {
 
     // --- the script ---
     Tree nodes;
-    int calls = 0;   // every call but KindOf and writes into open files
-    int failAt = 0;  // the call that fails (1 is the first); 0: none
+    int calls = 0;      // every call but KindOf and writes into open files
+    int failAt = 0;     // the call that fails (1 is the first); 0: none
+    int stopAfter = 0;  // every call after this one fails and changes nothing; 0: none
+    std::vector<std::u16string> linksFollowed;  // paths called through a link
     base::FileResult failWith{base::FileError::DiskFull, 112};
     std::map<std::u16string, int> inUse;  // path: how many more calls find it in use
     // Paths this user may not even look at: every call is denied, and their kind is unknown.
     std::set<std::u16string> denied;
     // Writes into open files fail once a file would grow past this; 0: no limit.
     std::size_t diskLimit = 0;
+    int flushes = 0;
 
     // --- base::FileSystem ---
     base::EntryKind KindOf(const std::u16string& path) override {
         if (denied.contains(Key(path))) return base::EntryKind::None;
         const auto found = nodes.find(Key(path));
         if (found == nodes.end()) return base::EntryKind::None;
+        if (found->second.link) return base::EntryKind::Link;
         return found->second.folder ? base::EntryKind::Folder : base::EntryKind::File;
     }
     base::FileResult MakeFolder(const std::u16string& path) override {
@@ -99,6 +110,7 @@ class MemoryFileSystem final : public base::FileSystem {
     }
     base::FileResult RemoveTree(const std::u16string& path) override {
         if (const auto failed = Step(path); !failed.Ok()) return failed;
+        if (KindOf(path) == base::EntryKind::Link) return {base::FileError::Link, 0};
         if (KindOf(path) != base::EntryKind::Folder) return kFileNotFound;
         const std::u16string key = Key(path);
         std::erase_if(nodes, [&](const auto& node) {
@@ -110,16 +122,16 @@ class MemoryFileSystem final : public base::FileSystem {
                               std::vector<base::TreeEntry>& entries) override {
         entries.clear();
         if (const auto failed = Step(root); !failed.Ok()) return failed;
+        if (KindOf(root) == base::EntryKind::Link) return {base::FileError::Link, 0};
         if (KindOf(root) != base::EntryKind::Folder) return kPathNotFound;
-        // Map order puts "a" before "a\b": each folder before its contents.
-        for (const auto& [path, node] : Under(root)) entries.push_back({path, node.folder});
+        ListInto(Key(root) + u"\\", u"", entries);
         return {};
     }
     std::vector<base::FolderAge> ListFolders(const std::u16string& parent,
                                              std::u16string_view prefix) override {
         std::vector<base::FolderAge> found;
         for (const auto& [path, node] : Under(parent)) {
-            if (node.folder && path.find(u'\\') == std::u16string::npos &&
+            if (node.folder && !node.link && path.find(u'\\') == std::u16string::npos &&
                 path.starts_with(prefix)) {
                 const auto age = ages.find(Key(parent) + u"\\" + path);
                 found.push_back({path, age == ages.end() ? 0 : age->second});
@@ -167,6 +179,13 @@ class MemoryFileSystem final : public base::FileSystem {
     // Paths held for reading, with how many holds each: writing, moving or removing them is
     // refused as in use.
     std::map<std::u16string, int> holds;
+    base::FileResult Hide(const std::u16string& path) override {
+        if (const auto failed = Step(path); !failed.Ok()) return failed;
+        if (!nodes.contains(Key(path))) return kFileNotFound;
+        hidden.insert(Key(path));
+        return {};
+    }
+    std::set<std::u16string> hidden;
 
     // Last write times of folders for ListFolders, by whole path; 0 when not given.
     std::map<std::u16string, std::int64_t> ages;
@@ -217,6 +236,8 @@ class MemoryFileSystem final : public base::FileSystem {
         base::FileResult Write(const char* data, std::size_t size) override {
             // Deleted while open (a cancel on another thread): the bytes go nowhere, as on
             // Windows, where the file goes once its last handle closes.
+            // Stopped dead right after opening: nothing written reaches the disk.
+            if (files.stopAfter != 0 && files.calls >= files.stopAfter) return {};
             const auto found = files.nodes.find(key);
             if (found == files.nodes.end()) return {};
             std::string& content = found->second.content;
@@ -227,6 +248,10 @@ class MemoryFileSystem final : public base::FileSystem {
             return {};
         }
         base::FileResult Close() override { return {}; }
+        base::FileResult Flush() override {
+            ++files.flushes;
+            return files.Step(key);
+        }
 
       private:
         MemoryFileSystem& files;
@@ -256,12 +281,34 @@ class MemoryFileSystem final : public base::FileSystem {
         nodes.erase(found);
         return {};
     }
+    // As Windows lists: a folder's entries, then each sub-folder's in turn; so each folder
+    // comes before its contents, but not always right before them.
+    void ListInto(const std::u16string& root, const std::u16string& relative,
+                  std::vector<base::TreeEntry>& entries) const {
+        std::vector<std::u16string> folders;
+        for (const auto& [path, node] : Under(root + relative)) {
+            if (path.find(u'\\') != std::u16string::npos) continue;
+            entries.push_back({relative + path, node.folder, node.link});
+            if (node.folder && !node.link) folders.push_back(relative + path + u"\\");
+        }
+        for (const std::u16string& folder : folders) ListInto(root, folder, entries);
+    }
+    void NoteLinkAbove(const std::u16string& path) {
+        const std::u16string key = Key(path);
+        for (std::size_t at = key.find(u'\\'); at != std::u16string::npos;
+             at = key.find(u'\\', at + 1)) {
+            const auto found = nodes.find(key.substr(0, at));
+            if (found != nodes.end() && found->second.link) linksFollowed.push_back(key);
+        }
+    }
     static std::u16string Key(std::u16string path) {
         while (path.ends_with(u'\\')) path.pop_back();
         return path;
     }
     base::FileResult Step(const std::u16string& path) {
+        NoteLinkAbove(path);
         if (++calls == failAt) return failWith;
+        if (stopAfter != 0 && calls > stopAfter) return {base::FileError::Other, 0};
         if (denied.contains(Key(path))) return {base::FileError::AccessDenied, 5};
         const auto busy = inUse.find(Key(path));
         if (busy != inUse.end() && busy->second > 0) {

@@ -436,7 +436,7 @@ def check_applied(case, result):
     # Unpacked into the stage and deleted; no console window; a quick download shows no window.
     case.assertEqual(sorted(p.name for p in result.work.iterdir()), ["update.log", "update.xml"])
     case.assertEqual(consoles(result), set(), "a console window showed")
-    case.assertEqual(list(case.app.glob("UpdateBackup*")), [])
+    case.assertEqual(list(case.app.glob("Update[BS]*")), [])
     case.assertNotIn(("updater.exe", PROGRESS_CAPTION), result.watched_windows)
 
 
@@ -451,8 +451,9 @@ def check_archiver_call(case, result):
     case.assertIsNotNone(command, calls[0])
     package, out_folder = command.groups()
     case.assertRegex(package, r"^C:\\users\\[^\\]+\\Temp\\UpdateTemp\d+\\app\.7z$")
-    # Unpacked into the work folder's staging folder, then moved into the application folder.
-    case.assertEqual(out_folder, package[:-len("app.7z")] + "stage\\")
+    # Unpacked into a stage beside the application, on its volume, then moved in.
+    case.assertRegex(out_folder, "^" + re.escape(case.windows_path(case.app)) +
+                     r"\\UpdateStage\d+\\$")
     case.assertEqual(consoles(result), set(), "the archiver's console showed")
 
 
@@ -682,6 +683,148 @@ class ScenarioTest(UpdaterCase):
         self.assertEqual((work / "stage" / "data.txt").read_text(), "version 2.0\n")
 
 
+def serve_with(case, **more):
+    """The new application files and more ({relative path: text}) as the archive."""
+    return case.serve_update(case.serve_archive("app.7z", {**case.new_app_files(), **more}))
+
+
+def check_old_started_after_the_new(case, result):
+    # The new version ran first and ended with 3; the old one was started after the undo.
+    deadline = time.monotonic() + 15
+    path = case.app / "App.exe.ran"
+    while len(path.read_text().splitlines()) < 2 and time.monotonic() < deadline:
+        time.sleep(0.05)
+    lines = path.read_text().splitlines()
+    case.assertEqual(len(lines), 2, lines)
+    case.assertIn("data=version 2.0", lines[0])
+    case.assertIn(f"data={OLD_DATA}", lines[1])
+
+
+def serve_updater_starting_version(case):
+    """A new version that starts the updater at once (a check of the same manifest)."""
+    url = ENV["nginx"].url(f"{case.name}/update.xml")
+    return serve_with(case, **{"App.exe.updater": f"2.0#0#{url}#check\n"})
+
+
+def check_second_updater_waited(case, result):
+    # It waited for the watch and ran: up to date (0), not "another updater runs" (3).
+    deadline = time.monotonic() + 60
+    path = case.app / "App.exe.ran"
+    while "updater exit=" not in path.read_text() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    case.assertIn("updater exit=0\n", path.read_text())
+    case.assertStepsInOrder(case.update_log(result), [
+        "started ", "the new version runs after 10000 ms", "apply: done",
+        "outcome: archive applied"])
+
+
+SWAP_SCENARIOS = [
+    # The new version starts an updater at once: it waits for the watch instead of ending.
+    Scenario("updater_started_by_the_new_version_waits", serve_updater_starting_version,
+             app=None, check=check_second_updater_waited),
+    # A package file named like a folder that holds files: refused before anything moves.
+    Scenario("file_for_a_folder_is_refused", lambda case: serve_with(case, lib="a file now\n"),
+             boxes=(QUESTION, FAILED), app="old", ran=f"data={OLD_DATA}",
+             log=("swap refused, nothing changed: the update has a file where",
+                  "outcome: archive not applied, the application is as it was")),
+    # The new version ends with 3 at once: the exact old tree comes back and starts.
+    Scenario("new_version_failing_at_once_is_undone",
+             lambda case: serve_with(case, **{"App.exe.exit": "3\n"}),
+             boxes=(QUESTION, FAILED), app="old", ran="data=version 2.0",
+             check=check_old_started_after_the_new,
+             log=("the new version ended within 10000 ms with exit code 3",
+                  "rollback: the application folder is as it was",
+                  "outcome: the new version did not start well")),
+]
+
+
+class SwapTest(UpdaterCase):
+    def test_links_to_folders_outside_are_never_followed(self):
+        """A Unix link inside the application folder (Wine shows it as a folder with
+        FILE_ATTRIBUTE_REPARSE_POINT), where the package has a folder, and one named like a
+        stage left over: the update is refused and neither is entered or removed."""
+        outside = ENV["work"] / "staging" / f"{self.name}-outside"  # emptied at every start
+        for name in ("plugins", "stage"):
+            (outside / name / "x").mkdir(parents=True)
+            (outside / name / "x" / "y.txt").write_text("outside\n")
+        os.symlink(outside / "plugins", self.app / "plugins")
+        os.symlink(outside / "stage", self.app / "UpdateStage5")
+        before = digest(outside)
+        self.run_scenario(Scenario("link", archive, boxes=(QUESTION, FAILED), app="old",
+                                   ran=f"data={OLD_DATA}",
+                                   log=("plugins is a link, which the update would go through",
+                                        "outcome: archive not applied")))
+        self.assertEqual(digest(outside), before)
+        self.assertTrue((self.app / "UpdateStage5").is_symlink())
+
+    def test_killed_during_the_swap_is_repaired_at_the_next_start(self):
+        """2,000 files, half of them replacing old ones: the updater is killed at several
+        moments once its journal is there, then started again (with a bad launch string's
+        cousin, a check, so nothing is fetched); the folder is then exactly old or new."""
+        self.use_real_archiver()
+        new = {f"data/{i % 20:02}/f{i:04}.txt": f"new {i}\n" for i in range(2000)}
+        for i in range(0, 2000, 2):
+            old = self.app / f"data/{i % 20:02}/f{i:04}.txt"
+            old.parent.mkdir(parents=True, exist_ok=True)
+            old.write_text(f"old {i}\n")
+        url = self.serve_update(self.serve_archive("app.7z", new), run="")
+        pristine = self.app.with_name(self.name + "-pristine")
+        shutil.copytree(self.app, pristine, symlinks=True)
+        before = digest(pristine)
+        updated = digest_after(before, new)
+        seen = []
+        # Right as the swap begins, in the middle of its moves, and once every file is in place
+        # (while the old files are removed).
+        for mark, delay in (("", 0.0), ("", 1.0), ("placed\n", 0.0)):
+            shutil.rmtree(self.app)
+            shutil.copytree(pristine, self.app, symlinks=True)
+            killed = self._kill_once_journalled(url, delay, mark)
+            self._settle()
+            started = time.monotonic()
+            repair = ENV["prefix"].run(self.app / "updater.exe", [f"1.0#0#{url}#check"],
+                                       timeout=120, display=ENV["display"].display)
+            repaired_in = time.monotonic() - started
+            after = digest(self.app)
+            self.assertIn(after, (before, updated), f"killed {delay} s after the journal")
+            self.assertEqual(sorted(p.name for p in self.app.glob("Update[BS]*")), [])
+            seen.append((mark.strip() or "journal", delay, killed,
+                         "old" if after == before else "new",
+                         round(repaired_in, 2)))
+            self.assertEqual(repair.returncode, 4)
+        print(f"\n{self.id()}: (mark, delay, killed, folder, seconds of the start that repaired it) {seen}",
+              file=sys.stderr, flush=True)
+
+    def _kill_once_journalled(self, url, delay, mark=""):
+        """Starts a silent run without a host, kills its process `delay` s after the journal
+        appears and holds mark; False when the run ended before that."""
+        self._settle()
+        process = subprocess.Popen(["wine", str(self.app / "updater.exe"), f"1.0#0#{url}#silent"],
+                                   env=ENV["prefix"].env(ENV["display"].display),
+                                   stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 120
+        def journalled():
+            for journal in self.app.glob("UpdateBackup*/journal.txt"):
+                try:
+                    return journal.read_text(encoding="utf-8").endswith(mark)
+                except OSError:
+                    return False
+            return False
+        while not journalled():
+            if process.poll() is not None:
+                return False  # ended first: the folder must be new all the same
+            if time.monotonic() > deadline:
+                process.kill()
+                process.wait()
+                self.fail("the swap never wrote its journal")
+            time.sleep(0.01)
+        time.sleep(delay)
+        running = process.poll() is None
+        process.kill()
+        process.wait()
+        return running
+
+
 def add_scenarios(case_class, scenarios):
     """One test of case_class for each scenario, named after it."""
     def test(scenario):
@@ -691,6 +834,7 @@ def add_scenarios(case_class, scenarios):
 
 
 add_scenarios(ScenarioTest, SCENARIOS)
+add_scenarios(SwapTest, SWAP_SCENARIOS)
 
 
 if __name__ == "__main__":

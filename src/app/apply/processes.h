@@ -1,7 +1,7 @@
 #pragma once
 // Other processes as the run deals with them: the host it tells and waits for, the archiver
-// it runs hidden, what it starts, the lock that keeps a second updater out, and where this
-// program and the temporary directory lie.
+// it runs hidden, what it starts and watches, the lock that keeps a second updater out, and
+// where this program and the temporary directory lie.
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +17,20 @@ class ProcessWatch {
   public:
     virtual ~ProcessWatch() = default;
     virtual WaitResult WaitForEnd(std::uint32_t milliseconds) = 0;
+    // Once WaitForEnd said Ended: the process's exit code.
+    virtual std::uint32_t ExitCode() = 0;
+};
+
+// Program: a program is started with CreateProcessW in its own folder, anything else opened
+// as the shell does there. Shell: as the shell opens it (an installer).
+enum class StartWith { Program, Shell };
+
+struct Started {
+    bool started = false;
+    // The started process, for watching; none when the shell handed the file to a program
+    // that was running already.
+    std::unique_ptr<ProcessWatch> process;
+    std::uint32_t error = 0;  // when not started
 };
 
 struct HostLookup {
@@ -71,11 +85,17 @@ class Processes {
     virtual HiddenRun RunHiddenWithin(const std::u16string& application,
                                       const std::u16string& commandLine,
                                       std::uint32_t milliseconds) = 0;
-    // Opens the file as the shell does (runs a program, without parameters).
-    virtual void OpenWithShell(const std::u16string& file) = 0;
+    // Starts the file (whole path) without parameters.
+    virtual Started Start(const std::u16string& file, StartWith how) = 0;
     // Holds a lock named after the application folder (case-insensitive) until the process
     // ends; HeldByAnother when another process holds it, NotCreated when it could not be made.
     virtual RunLockClaim ClaimRunLock(const std::u16string& appFolder) = 0;
+    // After ClaimRunLock said HeldByAnother: when the holder is watching the version it started
+    // (it may have started this very updater), waits at most milliseconds for the lock. True
+    // once this process holds it; false at once when the holder is doing anything else.
+    virtual bool WaitForRunLock(std::uint32_t milliseconds) = 0;
+    // Tells a second updater, from now until this process ends, that it may wait for the lock.
+    virtual void AnnounceHealthWatch() = 0;
     // This program's own path, whole; empty when the system gives none.
     virtual std::u16string ModulePath() = 0;
     // The temporary directory, whole, with its closing backslash; empty when there is none.
@@ -85,10 +105,10 @@ class Processes {
     // Starts this program again with parameters through the elevation prompt ("runas") and
     // waits for it to end.
     virtual ElevatedRun RunElevated(const std::u16string& parameters) = 0;
-    // Starts program (a whole path, no parameters) as a child of the process with id parentId,
-    // so that it gets that process's rights instead of this one's; that process must be this
-    // one's own parent. 0 when started, else the error.
-    virtual std::uint32_t StartAsChildOf(std::uint32_t parentId, const std::u16string& program) = 0;
+    // Starts program (a whole path, no parameters, in its own folder) as a child of the process
+    // with id parentId, so that it gets that process's rights instead of this one's; that
+    // process must be this one's own parent.
+    virtual Started StartAsChildOf(std::uint32_t parentId, const std::u16string& program) = 0;
 };
 
 }  // namespace app

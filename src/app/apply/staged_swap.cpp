@@ -1,35 +1,29 @@
 #include "app/apply/staged_swap.h"
 
-#include <functional>
+#include <optional>
+#include <set>
 #include <vector>
 
+#include "app/apply/in_use_retry.h"
+#include "app/apply/journal.h"
 #include "base/text.h"
 
 namespace app {
 namespace {
 
-// One step taken, as it is undone.
-struct Step {
-    enum class Kind { Kept, Placed, CreatedFolder } kind;
-    std::u16string path;  // in the application folder
-    std::u16string kept;  // where a Kept entry waits in the backup folder
+// The step a stage entry needs, or the reason it refuses the update.
+struct Planning {
+    std::optional<PlannedStep> step;  // none: nothing to do (a folder that is there)
+    std::u16string refusal;           // not empty: the update is refused
 };
 
-std::u16string Name(Step::Kind kind) {
-    switch (kind) {
-        case Step::Kind::Kept:
-            return u"keeping";
-        case Step::Kind::Placed:
-            return u"placing";
-        case Step::Kind::CreatedFolder:
-            return u"creating";
+// Whether path lies inside one of the folders (paths relative to the same root).
+bool InsideOneOf(const std::set<std::u16string>& folders, const std::u16string& path) {
+    for (std::size_t at = path.find(u'\\'); at != std::u16string::npos;
+         at = path.find(u'\\', at + 1)) {
+        if (folders.contains(path.substr(0, at))) return true;
     }
-    return {};
-}
-
-// Windows answers access denied for some files held open as well, so both are tried again.
-bool InUse(const base::FileResult& result) {
-    return result.Is(base::FileError::InUse) || result.Is(base::FileError::AccessDenied);
+    return false;
 }
 
 class Swap {
@@ -37,120 +31,114 @@ class Swap {
     Swap(Roles& swapRoles, const SwapFolders& swapFolders)
         : roles(swapRoles), files(swapRoles.files), folders(swapFolders) {}
 
-    bool Run() {
-        std::vector<base::TreeEntry> entries;
-        if (const base::FileResult listed = files.ListTree(folders.stage, entries); !listed.Ok()) {
-            return Failed(u"list " + folders.stage, listed);
-        }
+    SwapResult Run() {
+        if (!MakePlan()) return SwapResult::AsItWas;
         if (const base::FileResult made = files.MakeFolder(folders.backup); !made.Ok()) {
-            return Failed(u"create backup folder " + folders.backup, made);
+            Refused(u"could not create " + folders.backup + u": " + made.Describe());
+            return SwapResult::AsItWas;
         }
-        for (const base::TreeEntry& entry : entries) {
-            if (!Put(entry)) {
-                RollBack();
-                return false;
+        const std::u16string journal = JournalPath(folders);
+        if (const base::FileResult written = WriteJournal(files, journal, plan); !written.Ok()) {
+            Write(u"swap failed: could not write the journal " + journal + u": " +
+                  written.Describe());
+            RemoveOwnFolder(roles, folders.backup);
+            return SwapResult::AsItWas;
+        }
+        for (const PlannedStep& step : plan) {
+            if (const base::FileResult done = Take(step); !done.Ok()) {
+                Write(u"swap failed: " + folders.target + step.path + u": " + done.Describe());
+                return UndoAll();
             }
         }
-        RemoveBackups();
-        Write(u"swap: " + base::DecimalText(static_cast<std::int64_t>(entries.size())) +
-              u" entries in place");
-        return true;
+        if (const base::FileResult marked = MarkJournal(files, journal, JournalMark::Placed);
+            !marked.Ok()) {
+            Write(u"swap failed: could not mark the journal: " + marked.Describe());
+            return UndoAll();
+        }
+        Write(u"swap: " + base::DecimalText(static_cast<std::int64_t>(plan.size())) +
+              u" steps in place");
+        return SwapResult::Placed;
     }
 
   private:
-    bool Put(const base::TreeEntry& entry) {
-        const std::u16string path = folders.target + entry.path;
-        const base::EntryKind there = files.KindOf(path);
-        if (entry.folder && there == base::EntryKind::Folder) return true;
-        if (there != base::EntryKind::None) {
-            // Moved aside within its volume: this works for a running program as well.
-            const std::u16string kept = folders.backup + base::DecimalText(++keptCount);
-            const base::FileResult moved = Retrying([&] { return files.Move(path, kept); });
-            if (!moved.Ok()) return Failed(u"keep " + path, moved);
-            steps.push_back({Step::Kind::Kept, path, kept});
-            Write(u"swap: kept " + path + u" as " + kept);
+    bool MakePlan() {
+        std::vector<base::TreeEntry> entries;
+        if (const base::FileResult listed = files.ListTree(folders.stage, entries); !listed.Ok()) {
+            return Refused(u"could not list " + folders.stage + u": " + listed.Describe());
         }
-        if (entry.folder) {
-            const base::FileResult made = files.MakeFolder(path);
-            if (!made.Ok()) return Failed(u"create folder " + path, made);
-            steps.push_back({Step::Kind::CreatedFolder, path, {}});
-            Write(u"swap: created folder " + path);
-            return true;
+        // A folder the application does not have moves in whole, with one rename. The listing
+        // puts each folder before its contents, though not always right before them.
+        std::set<std::u16string> movedWhole;
+        for (const base::TreeEntry& entry : entries) {
+            if (entry.link) return Refused(u"the update holds a link: " + entry.path);
+            if (InsideOneOf(movedWhole, entry.path)) continue;
+            const Planning planning = Plan(entry);
+            if (!planning.refusal.empty()) return Refused(planning.refusal);
+            if (!planning.step) continue;
+            plan.push_back(*planning.step);
+            if (planning.step->kind == PlannedStep::Kind::NewFolder) movedWhole.insert(entry.path);
         }
-        const base::FileResult placed =
-            Retrying([&] { return files.Move(folders.stage + entry.path, path); });
-        // A copy across volumes that failed half way may have left part of the file.
-        if (!placed.Is(base::FileError::Exists)) steps.push_back({Step::Kind::Placed, path, {}});
-        if (!placed.Ok()) return Failed(u"place " + path, placed);
-        Write(u"swap: placed " + path);
         return true;
     }
 
-    // Best effort to the end: each step that cannot be undone is logged, the rest still are.
-    void RollBack() {
-        bool whole = true;
-        for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-            const base::FileResult undone = Undo(*step);
-            if (!undone.Ok()) {
-                whole = false;
-                Write(u"rollback: could not undo a step on " + step->path + u", error " +
-                      base::DecimalText(undone.systemCode));
-            } else {
-                Write(u"rollback: undid " + Name(step->kind) + u" " + step->path);
-            }
+    // The stage lists each folder before its contents, so every level of a path is looked at
+    // before anything below it.
+    Planning Plan(const base::TreeEntry& entry) {
+        const std::u16string path = folders.target + entry.path;
+        switch (files.KindOf(path)) {
+            case base::EntryKind::Link:
+                return {{}, path + u" is a link, which the update would go through"};
+            case base::EntryKind::None:
+                return {PlannedStep{entry.folder ? PlannedStep::Kind::NewFolder
+                                                 : PlannedStep::Kind::NewFile,
+                                    entry.path},
+                        {}};
+            case base::EntryKind::Folder:
+                if (entry.folder) return {};
+                if (!IsEmptyFolder(path)) {
+                    return {{}, u"the update has a file where " + path + u" is a folder"};
+                }
+                return {PlannedStep{PlannedStep::Kind::KeptFolder, entry.path}, {}};
+            case base::EntryKind::File:
+                if (entry.folder) {
+                    return {{}, u"the update has a folder where " + path + u" is a file"};
+                }
+                return {PlannedStep{PlannedStep::Kind::KeptFile, entry.path}, {}};
         }
-        if (whole) {
-            if (const base::FileResult removed = files.RemoveFolder(folders.backup);
-                !removed.Ok()) {
-                Write(u"rollback: could not remove the empty " + folders.backup + u", error " +
-                      base::DecimalText(removed.systemCode));
-            }
-            Write(u"rollback: " + base::DecimalText(static_cast<std::int64_t>(steps.size())) +
-                  u" steps undone, the application folder is as it was");
-        } else {
-            Write(u"rollback incomplete: what was replaced waits in " + folders.backup);
-        }
+        return {};
     }
 
-    // The update is in place: what is left over only takes room, so failures are logged.
-    void RemoveBackups() {
-        bool whole = true;
-        for (const Step& step : steps) {
-            if (step.kind == Step::Kind::Kept && !RemoveAnything(step.kept)) whole = false;
+    bool IsEmptyFolder(const std::u16string& path) {
+        std::vector<base::TreeEntry> inside;
+        return files.ListTree(path, inside).Ok() && inside.empty();
+    }
+
+    base::FileResult Take(const PlannedStep& step) {
+        const std::u16string path = folders.target + step.path;
+        if (step.kind != PlannedStep::Kind::NewFile && step.kind != PlannedStep::Kind::NewFolder) {
+            // Moved aside within its volume: this works for a running program as well.
+            const std::u16string kept =
+                folders.backup + std::u16string(kKeptFolderName) + u"\\" + step.path;
+            base::FileResult moved = base::MakeFoldersAbove(files, kept);
+            if (moved.Ok()) moved = RetryingInUse(roles, [&] { return files.Move(path, kept); });
+            if (!moved.Ok()) return moved;
         }
-        if (whole && files.RemoveFolder(folders.backup).Ok()) return;
-        Write(u"swap: could not remove all of " + folders.backup);
+        return RetryingInUse(roles, [&] { return files.Move(folders.stage + step.path, path); });
     }
 
-    bool RemoveAnything(const std::u16string& path) {
-        if (files.KindOf(path) != base::EntryKind::Folder) return files.RemoveFile(path).Ok();
-        return files.RemoveTree(path).Ok();
-    }
-
-    base::FileResult Undo(const Step& step) {
-        switch (step.kind) {
-            case Step::Kind::Placed:
-                if (files.KindOf(step.path) == base::EntryKind::None) return base::Succeeded();
-                return Retrying([&] { return files.RemoveFile(step.path); });
-            case Step::Kind::CreatedFolder:
-                return files.RemoveFolder(step.path);
-            case Step::Kind::Kept:
-                return Retrying([&] { return files.Move(step.kept, step.path); });
+    SwapResult UndoAll() {
+        if (!UndoPlan(roles, {folders.target, folders.backup}, plan)) {
+            Write(u"rollback incomplete: the journal in " + folders.backup +
+                  u" stays for the next start");
+            return SwapResult::Broken;
         }
-        return base::Succeeded();
+        RemoveOwnFolder(roles, folders.backup);
+        Write(u"rollback: the application folder is as it was");
+        return SwapResult::AsItWas;
     }
 
-    base::FileResult Retrying(const std::function<base::FileResult()>& step) {
-        base::FileResult result = step();
-        for (int retry = 0; retry < kInUseRetries && InUse(result); ++retry) {
-            roles.clock.Pause(kInUseRetryPauseMs);
-            result = step();
-        }
-        return result;
-    }
-
-    bool Failed(const std::u16string& what, const base::FileResult& result) {
-        Write(u"swap failed: " + what + u", error " + base::DecimalText(result.systemCode));
+    bool Refused(const std::u16string& reason) {
+        Write(u"swap refused, nothing changed: " + reason);
         return false;
     }
 
@@ -159,14 +147,40 @@ class Swap {
     Roles& roles;
     base::FileSystem& files;
     const SwapFolders& folders;
-    std::vector<Step> steps;
-    std::int64_t keptCount = 0;
+    std::vector<PlannedStep> plan;
 };
 
 }  // namespace
 
-bool SwapInStagedTree(Roles& roles, const SwapFolders& folders) {
+std::u16string JournalPath(const SwapFolders& folders) {
+    return folders.backup + std::u16string(kJournalName);
+}
+
+SwapResult SwapInStagedTree(Roles& roles, const SwapFolders& folders) {
     return Swap(roles, folders).Run();
+}
+
+void FinishSwap(Roles& roles, const SwapFolders& folders) {
+    RemoveOwnFolder(roles, folders.backup);
+}
+
+SwapResult UndoPlacedSwap(Roles& roles, const SwapFolders& folders) {
+    const std::u16string journalPath = JournalPath(folders);
+    Journal journal;
+    base::FileResult result = ReadJournal(roles.files, journalPath, journal);
+    if (result.Ok()) result = MarkJournal(roles.files, journalPath, JournalMark::RollingBack);
+    if (!result.Ok()) {
+        roles.log.Write(u"rollback: the journal " + journalPath + u" failed: " + result.Describe());
+        return SwapResult::Broken;
+    }
+    if (!UndoPlan(roles, {folders.target, folders.backup}, journal.plan)) {
+        roles.log.Write(u"rollback incomplete: the journal in " + folders.backup +
+                        u" stays for the next start");
+        return SwapResult::Broken;
+    }
+    RemoveOwnFolder(roles, folders.backup);
+    roles.log.Write(u"rollback: the application folder is as it was");
+    return SwapResult::AsItWas;
 }
 
 }  // namespace app

@@ -1,28 +1,43 @@
 #pragma once
 // Puts an unpacked update in place so that the application folder ends up either wholly new or
-// exactly as it was: every file the update replaces is first moved aside into a backup folder
-// on the application folder's volume, and any failure undoes every step taken.
+// exactly as it was, even across a crash: the stage lies beside the application on its volume,
+// so every step is a rename; the whole plan is written to a journal in the backup folder and
+// flushed before the first step; each file the update replaces is first moved into the backup
+// folder under its own relative path.
 
-#include <cstdint>
 #include <string>
 
+#include "app/apply/undo_swap.h"
 #include "app/run/roles.h"
 
 namespace app {
 
-// A file that is in use (a host still closing, a virus scanner) is tried again this often,
-// this long apart.
-inline constexpr int kInUseRetries = 10;
-inline constexpr std::uint32_t kInUseRetryPauseMs = 200;
-
 struct SwapFolders {
     std::u16string stage;   // the unpacked update
     std::u16string target;  // the application folder
-    std::u16string backup;  // made and removed here; on the target's volume
+    std::u16string backup;  // made here; on the target's volume
 };                          // each ends with a backslash
 
-// Moves every file of stage into target, making folders as needed; files of target that
-// stage does not hold stay. True when all of it is in place; false when it was undone.
-bool SwapInStagedTree(Roles& roles, const SwapFolders& folders);
+// Where the journal of a swap into these folders lies.
+std::u16string JournalPath(const SwapFolders& folders);
+
+enum class SwapResult {
+    Placed,   // every file is in place; the journal, marked so, waits in the backup folder
+    AsItWas,  // refused, failed or undone: the application folder is exactly as it was
+    Broken,   // a step of the undo failed: the journal stays for the next start to repair
+};
+
+// Moves every file of stage into target (a folder target lacks moves in whole); files of
+// target that stage does not hold stay. Refused before anything moves: a link in the stage, a path of the
+// stage that goes through a link in target, a file of the update where target has a folder
+// holding anything, or a folder where target has a file.
+SwapResult SwapInStagedTree(Roles& roles, const SwapFolders& folders);
+
+// After Placed: the update stays, the backup folder goes.
+void FinishSwap(Roles& roles, const SwapFolders& folders);
+
+// After Placed: the update is undone from the journal (marked first, so that a start after a
+// crash goes on undoing). AsItWas or Broken.
+SwapResult UndoPlacedSwap(Roles& roles, const SwapFolders& folders);
 
 }  // namespace app

@@ -19,6 +19,10 @@ bool Unpack(Roles& roles, const std::u16string& archiver, const std::u16string& 
                         base::DecimalText(made.systemCode));
         return false;
     }
+    // Beside the application until the swap: not a folder for the user to open mid-update.
+    if (const base::FileResult hidden = roles.files.Hide(stage); !hidden.Ok()) {
+        roles.log.Write(u"unpack: could not hide " + stage + u": " + hidden.Describe());
+    }
     const std::u16string commandLine = ArchiverCommandLine(packagePath, stage);
     roles.log.Write(u"unpack: " + archiver + u" " + commandLine);
     const HiddenRun run = roles.processes.RunHiddenWithin(archiver, commandLine, kArchiverLimitMs);

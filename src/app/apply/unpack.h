@@ -1,5 +1,6 @@
 #pragma once
-// The archive package unpacked by 7z.exe from the application folder into a staging folder.
+// The archive package unpacked by 7z.exe from the application folder into a hidden staging
+// folder.
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,8 @@ inline constexpr std::uint32_t kArchiverLimitMs = 10 * 60'000;
 std::u16string ArchiverCommandLine(const std::u16string& packagePath,
                                    const std::u16string& outFolder);
 
-// Runs archiver hidden on the package into stage (made here, ending with a backslash). Only
+// Runs archiver hidden on the package into stage (made and hidden here, ending with a
+// backslash; a folder or link already there fails it). Only
 // exit code 0 is success.
 bool Unpack(Roles& roles, const std::u16string& archiver, const std::u16string& packagePath,
             const std::u16string& stage);

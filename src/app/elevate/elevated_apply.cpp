@@ -36,21 +36,23 @@ void CopyElevatedLog(Roles& roles, const std::u16string& appFolder) {
 ElevatedApply OutcomeOf(Roles& roles, std::uint32_t code) {
     switch (static_cast<ElevatedEnd>(code)) {
         case ElevatedEnd::AppliedAndStarted:
-            return {RunOutcome::ArchiveApplied, true};
-        case ElevatedEnd::Applied:
             return {RunOutcome::ArchiveApplied, false};
+        case ElevatedEnd::Applied:
+            return {RunOutcome::ArchiveApplied, true};
         case ElevatedEnd::NotApplied:
+            return {RunOutcome::ArchiveNotApplied, true};
+        case ElevatedEnd::NotAppliedAndStarted:
             return {RunOutcome::ArchiveNotApplied, false};
         case ElevatedEnd::Unhealthy:
-            roles.log.Write(u"elevated apply: the new version did not start; rolled back");
-            return {RunOutcome::ArchiveNotApplied, false};
+            return {RunOutcome::NewVersionFailed, false};
         case ElevatedEnd::Broken:
             break;
     }
-    // Nothing can be said about the folder: it is not claimed to be as it was.
+    // Nothing can be said about the folder: it is not claimed to be as it was, and nothing in
+    // it is started.
     roles.log.Write(u"elevated apply: broken (exit code " + base::DecimalText(code) +
                     u"), the application folder may be half updated");
-    return {RunOutcome::Failed, false};
+    return {RunOutcome::ArchiveBroken, false};
 }
 
 }  // namespace
@@ -82,15 +84,18 @@ ElevatedApply ApplyElevated(Roles& roles, const RunInput& input) {
     const std::u16string parameters =
         ElevatedParameters({roles.processes.OwnProcessId(), input.workFolder});
     roles.log.Write(u"elevated apply: starting updater.exe " + parameters);
+    // The new version the second copy starts may start an updater at once: it waits for this
+    // run's lock rather than ending as if another update were under way.
+    roles.processes.AnnounceHealthWatch();
     const ElevatedRun run = roles.processes.RunElevated(parameters);
     switch (run.state) {
         case ElevatedRun::State::Declined:
             roles.log.Write(u"elevated apply: the elevation prompt was declined (error 1223)");
-            return {RunOutcome::ArchiveNotApplied, false};
+            return {RunOutcome::ArchiveNotApplied, true};
         case ElevatedRun::State::NotStarted:
             roles.log.Write(u"elevated apply: the elevated copy did not start, error " +
                             base::DecimalText(run.error));
-            return {RunOutcome::ArchiveNotApplied, false};
+            return {RunOutcome::ArchiveNotApplied, true};
         case ElevatedRun::State::Ended:
             break;
     }

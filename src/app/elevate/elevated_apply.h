@@ -21,7 +21,7 @@ bool CanWriteFolder(Roles& roles, const std::u16string& folder);
 
 struct ElevatedApply {
     RunOutcome outcome = RunOutcome::ArchiveNotApplied;
-    bool targetStarted = false;  // the elevated copy started the run target itself
+    bool startTargetHere = false;  // the run target (new or old) is this copy's to start
 };
 
 // Starts the elevated copy on the work folder, waits for it, and turns its end into this

@@ -69,6 +69,76 @@ bool ChooseStoredOffer(Roles& roles, std::string_view manifest, const std::u16st
     return false;
 }
 
+// This copy's processes as the apply step uses them, except that what it starts is started as
+// a child of the first copy, with that copy's rights: never as an administrator. A file that is
+// not a program cannot be started that way; it is left to the first copy, and counts as
+// started for the watch, which then has nothing to watch.
+class StartingForFirstCopy final : public Processes {
+  public:
+    StartingForFirstCopy(Processes& ownProcesses, std::uint32_t firstCopyId)
+        : own(ownProcesses), firstCopy(firstCopyId) {}
+
+    Started Start(const std::u16string& file, StartWith how) override {
+        if (how != StartWith::Program || !IsProgramFile(file)) {
+            Started left;
+            left.started = true;
+            return left;
+        }
+        Started started = own.StartAsChildOf(firstCopy, file);
+        startedHere = startedHere || started.started;
+        return started;
+    }
+    HostLookup OpenWindowProcess(std::int32_t window) override {
+        return own.OpenWindowProcess(window);
+    }
+    SendResult SendToWindowWithin(std::int32_t window, std::uint32_t message,
+                                  std::uint32_t milliseconds) override {
+        return own.SendToWindowWithin(window, message, milliseconds);
+    }
+    HiddenRun RunHiddenWithin(const std::u16string& application, const std::u16string& commandLine,
+                              std::uint32_t milliseconds) override {
+        return own.RunHiddenWithin(application, commandLine, milliseconds);
+    }
+    RunLockClaim ClaimRunLock(const std::u16string& appFolder) override {
+        return own.ClaimRunLock(appFolder);
+    }
+    bool WaitForRunLock(std::uint32_t milliseconds) override {
+        return own.WaitForRunLock(milliseconds);
+    }
+    // The first copy holds the lock and has announced the watch for both.
+    void AnnounceHealthWatch() override {}
+    std::u16string ModulePath() override { return own.ModulePath(); }
+    std::u16string TempPath() override { return own.TempPath(); }
+    std::uint32_t OwnProcessId() override { return own.OwnProcessId(); }
+    ElevatedRun RunElevated(const std::u16string& parameters) override {
+        return own.RunElevated(parameters);
+    }
+    Started StartAsChildOf(std::uint32_t parentId, const std::u16string& program) override {
+        return own.StartAsChildOf(parentId, program);
+    }
+
+    bool startedHere = false;  // a program was started for the first copy
+
+  private:
+    Processes& own;
+    std::uint32_t firstCopy;
+};
+
+// The apply step's result as this copy's exit code.
+ElevatedEnd EndOf(ApplyResult result, bool startedHere) {
+    switch (result) {
+        case ApplyResult::Applied:
+            return startedHere ? ElevatedEnd::AppliedAndStarted : ElevatedEnd::Applied;
+        case ApplyResult::NotApplied:
+            return startedHere ? ElevatedEnd::NotAppliedAndStarted : ElevatedEnd::NotApplied;
+        case ApplyResult::Unhealthy:
+            return ElevatedEnd::Unhealthy;
+        case ApplyResult::Broken:
+            break;
+    }
+    return ElevatedEnd::Broken;
+}
+
 // A signed manifest must still be fresh here: the first copy may have been handed an old one.
 bool StillFresh(Roles& roles, std::string_view manifest, const std::u16string& appFolder) {
     markup::MarkupDoc doc;
@@ -119,19 +189,12 @@ std::uint32_t RunElevatedCopy(std::u16string_view arguments, Roles& roles) {
     std::unique_ptr<base::HeldFile> held = HoldCheckedPackage(roles, offer, packagePath);
     if (!held) return Refuse(roles, u"the package does not pass its checks");
 
-    const bool applied = UnpackAndSwap(roles, RunInput{{}, {}, appFolder, workFolder}, packagePath);
+    StartingForFirstCopy processes(roles.processes, args->firstCopyId);
+    Roles applying{roles.desktop, processes, roles.files, roles.trust,
+                   roles.clock,   roles.net, roles.log,   roles.serials};
+    const ApplyResult result = ApplyArchive(applying, {appFolder, packagePath, offer.runTarget});
     held.reset();
-    if (!applied) return Code(ElevatedEnd::NotApplied);
-    if (offer.runTarget.empty()) return Code(ElevatedEnd::Applied);
-    // Never with this process's rights: as a child of the first copy, with its token.
-    const std::u16string target = appFolder + u"\\" + offer.runTarget;
-    if (const std::uint32_t error = roles.processes.StartAsChildOf(args->firstCopyId, target)) {
-        roles.log.Write(u"elevated apply: the run target was not started here, error " +
-                        base::DecimalText(error) + u"; the first copy starts it");
-        return Code(ElevatedEnd::Applied);
-    }
-    roles.log.Write(u"elevated apply: started " + target + u" as the first copy's child");
-    return Code(ElevatedEnd::AppliedAndStarted);
+    return Code(EndOf(result, processes.startedHere));
 }
 
 }  // namespace app

@@ -22,11 +22,12 @@ struct ElevatedArgs {
 // The elevated copy's exit codes. Any other code (a crash, a copy that never ran its apply)
 // counts as broken: nothing can be said about the application folder then.
 enum class ElevatedEnd : std::uint32_t {
-    AppliedAndStarted = 40,  // the archive is in place; the run target was started
-    Applied = 41,            // the archive is in place; the run target is still to start
-    NotApplied = 42,         // refused or rolled back: the application folder is as it was
-    Broken = 43,             // a rollback step failed
-    Unhealthy = 44,          // the new run target failed its start; rolled back
+    AppliedAndStarted = 40,     // the archive is in place; the run target was started
+    Applied = 41,               // the archive is in place; the run target is still to start
+    NotApplied = 42,            // refused or undone: the folder is as it was; nothing started
+    Broken = 43,                // an undo step failed: the journal waits for the next start
+    Unhealthy = 44,             // the new version did not start well: undone, the old one started
+    NotAppliedAndStarted = 45,  // undone: the folder is as it was; the old version started
 };
 
 // "--elevated-apply <id> "<work folder>"".

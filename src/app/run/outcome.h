@@ -10,16 +10,19 @@
 namespace app {
 
 enum class RunOutcome {
-    AnotherRunActive,   // a second updater for the same application: nothing logged or shown
-    ParameterError,     // empty launch string or fewer than three fields
-    Failed,             // manifest or package did not arrive or could not be used
-    UpToDate,           // the offered version is not newer
-    Declined,           // the user did not say Yes
-    Cancelled,          // the user cancelled the download
-    InstallerStarted,   // the installer package was started
-    ArchiveApplied,     // the archive is in place; the run target is started
-    ArchiveNotApplied,  // unpack or swap failed and was undone; the run target is started
-    OnOffer,            // a check only: a newer version is on offer, nothing fetched
+    AnotherRunActive,     // a second updater for the same application: nothing logged or shown
+    ParameterError,       // empty launch string or fewer than three fields
+    Failed,               // manifest or package did not arrive or could not be used
+    UpToDate,             // the offered version is not newer
+    Declined,             // the user did not say Yes
+    Cancelled,            // the user cancelled the download
+    InstallerStarted,     // the installer package was started
+    InstallerNotStarted,  // the shell could not start the installer
+    ArchiveApplied,       // the archive is in place and the run target started well
+    ArchiveNotApplied,    // unpack or swap refused or failed, and undone; the old target started
+    NewVersionFailed,     // the new run target did not start well: undone, the old one started
+    ArchiveBroken,        // an undo step failed: repaired at the next start; nothing started
+    OnOffer,              // a check only: a newer version is on offer, nothing fetched
 };
 
 // Exit codes scripts read; the README has this table.
@@ -55,8 +58,18 @@ inline constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::Declined, u"declined", kExitNotTaken},
     {RunOutcome::Cancelled, u"cancelled, nothing applied", kExitNotTaken},
     {RunOutcome::InstallerStarted, u"installer started"},
+    {RunOutcome::InstallerNotStarted, u"installer not started", kExitFailed, true,
+     Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
     {RunOutcome::ArchiveApplied, u"archive applied"},
     {RunOutcome::ArchiveNotApplied, u"archive not applied, the application is as it was",
+     kExitFailed, true, Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+    {RunOutcome::NewVersionFailed,
+     u"the new version did not start well; undone, the application is as it was", kExitFailed, true,
+     Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
+    // Never "as it was": the folder is mixed until the next start repairs it.
+    {RunOutcome::ArchiveBroken,
+     u"archive not applied and not wholly undone; the next start of the updater repairs the "
+     u"application folder",
      kExitFailed, true, Text::UpdateFailed, Text::CaptionError, BoxKind::Error},
     {RunOutcome::OnOffer, u"update on offer", kExitOnOffer},
 };

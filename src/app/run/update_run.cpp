@@ -4,6 +4,7 @@
 
 #include "app/apply/apply_update.h"
 #include "app/apply/host.h"
+#include "app/apply/repair.h"
 #include "app/elevate/elevated_apply.h"
 #include "app/log/download_log.h"
 #include "app/manifest/read_manifest.h"
@@ -16,6 +17,7 @@
 #include "app/user/question.h"
 #include "app/work_folder/cleanup.h"
 #include "app/work_folder/make.h"
+#include "app/work_folder/run_lock.h"
 #include "base/text.h"
 
 namespace app {
@@ -41,9 +43,7 @@ void DeleteUnpackedPackage(Roles& roles, const std::u16string& packagePath) {
 }
 
 // From the chosen offer on: ask, fetch, check, tell the host, put the package to use.
-// targetStarted is set when the apply step started the run target itself.
-RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host,
-                    bool& targetStarted) {
+RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, ProcessWatch* host) {
     const std::int32_t hostWindow = input.launch.hostWindow;
     const bool silent = input.options.silent;
     if (!UserAgreesToUpdate(roles, hostWindow, offer, silent)) return RunOutcome::Declined;
@@ -59,22 +59,31 @@ RunOutcome UpdateTo(Roles& roles, const RunInput& input, const Offer& offer, Pro
 
     TellHostAndWait(roles, hostWindow, host);
     if (offer.kind == PackageKind::Installer) {
-        StartInstaller(roles, packagePath);
-        return RunOutcome::InstallerStarted;
+        return StartInstaller(roles, packagePath) ? RunOutcome::InstallerStarted
+                                                  : RunOutcome::InstallerNotStarted;
     }
     if (!CanWriteFolder(roles, input.appFolder)) {
         const ElevatedApply elevated = ApplyElevated(roles, input);
         held.reset();
-        targetStarted = elevated.targetStarted;
+        if (elevated.startTargetHere) StartRunTarget(roles, input.appFolder, offer.runTarget);
         if (elevated.outcome == RunOutcome::ArchiveApplied)
             DeleteUnpackedPackage(roles, packagePath);
         return elevated.outcome;
     }
-    const bool applied = UnpackAndSwap(roles, input, packagePath);
+    const ApplyResult result = ApplyArchive(roles, {input.appFolder, packagePath, offer.runTarget});
     held.reset();
-    if (!applied) return RunOutcome::ArchiveNotApplied;
-    DeleteUnpackedPackage(roles, packagePath);
-    return RunOutcome::ArchiveApplied;
+    switch (result) {
+        case ApplyResult::Applied:
+            DeleteUnpackedPackage(roles, packagePath);
+            return RunOutcome::ArchiveApplied;
+        case ApplyResult::NotApplied:
+            return RunOutcome::ArchiveNotApplied;
+        case ApplyResult::Unhealthy:
+            return RunOutcome::NewVersionFailed;
+        case ApplyResult::Broken:
+            break;
+    }
+    return RunOutcome::ArchiveBroken;
 }
 
 }  // namespace
@@ -83,29 +92,34 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
     const LaunchOptions options = OptionsOf(launchString);
     const std::u16string appFolder = AppFolderOf(roles.processes.ModulePath());
     // A second updater for the same application ends at once and shows nothing: the first one
-    // is already asking or downloading.
+    // is already asking or downloading. One started by the new version the first is watching
+    // waits for it instead.
     const RunLockClaim lock = roles.processes.ClaimRunLock(appFolder);
-    if (lock.state == RunLockClaim::State::HeldByAnother) {
-        return {RunOutcome::AnotherRunActive, 0, {}, options};
+    if (lock.state == RunLockClaim::State::HeldByAnother &&
+        !roles.processes.WaitForRunLock(kRunLockWaitMs)) {
+        return {RunOutcome::AnotherRunActive, 0, options};
     }
     roles.log.Write(u"updater " + std::u16string(kUpdaterVersion) + u", launch string: " +
                     LaunchStringForLog(launchString));
     for (const std::u16string& word : options.unknown) {
         roles.log.Write(u"unknown option ignored: " + word);
     }
-    const std::optional<LaunchString> launch = ReadLaunchString(launchString);
     if (lock.state == RunLockClaim::State::NotCreated) {
-        // Going on unlocked could let two runs swap the same folder at once.
+        // Going on unlocked could let two runs swap or repair the same folder at once.
         roles.log.Write(u"the one-run lock could not be created, error " +
                         base::DecimalText(lock.error) + u"; stopping");
+        const std::optional<LaunchString> launch = ReadLaunchString(launchString);
         StartWorkFolder(roles);
-        return {RunOutcome::Failed, launch ? launch->hostWindow : 0, {}, options};
+        return {RunOutcome::Failed, launch ? launch->hostWindow : 0, options};
     }
-    if (!launch) return {RunOutcome::ParameterError, 0, {}, options};
+    // Before anything else, however bad the launch string: a swap a crash interrupted is ended.
+    RepairApplicationFolder(roles, appFolder);
+    const std::optional<LaunchString> launch = ReadLaunchString(launchString);
+    if (!launch) return {RunOutcome::ParameterError, 0, options};
     const std::optional<std::u16string> workFolder = StartWorkFolder(roles);
-    if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, {}, options};
+    if (!workFolder) return {RunOutcome::Failed, launch->hostWindow, options};
     const RunInput input{*launch, options, appFolder, *workFolder};
-    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, {}, options};
+    RunEnd end{RunOutcome::Failed, input.launch.hostWindow, options};
     // Opened now, while its window surely exists, so that the process waited for later is
     // this one even if its id is given to another after it ended.
     const HostLookup host = FindHost(roles, input.launch.hostWindow);
@@ -119,13 +133,7 @@ RunEnd RunUpdate(const std::u16string& launchString, Roles& roles) {
         return end;
     }
 
-    bool targetStarted = false;
-    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get(), targetStarted);
-    // The user gets the application back, old or new.
-    if (!targetStarted && (end.outcome == RunOutcome::ArchiveApplied ||
-                           end.outcome == RunOutcome::ArchiveNotApplied)) {
-        end.startAfterwards = input.appFolder + u"\\" + manifest.offer.runTarget;
-    }
+    end.outcome = UpdateTo(roles, input, manifest.offer, host.process.get());
     return end;
 }
 
@@ -136,7 +144,6 @@ int ExitCodeOf(const RunEnd& end) {
 int RunAndReport(const std::u16string& launchString, Roles& roles) {
     const RunEnd end = RunUpdate(launchString, roles);
     ReportOutcome(roles, end.outcome, end.hostWindow, end.options);
-    if (!end.startAfterwards.empty()) roles.processes.OpenWithShell(end.startAfterwards);
     return ExitCodeOf(end);
 }
 

@@ -13,9 +13,7 @@ namespace app {
 struct RunEnd {
     RunOutcome outcome = RunOutcome::AnotherRunActive;
     std::int32_t hostWindow = 0;  // the owner of the outcome's box
-    // What to start once the outcome is reported: the run target after an archive.
-    std::u16string startAfterwards;
-    LaunchOptions options;  // from the launch string's fourth field
+    LaunchOptions options;        // from the launch string's fourth field
 };
 
 // The process's exit code: the outcome's own with an option field, else always 0.
@@ -24,8 +22,7 @@ int ExitCodeOf(const RunEnd& end);
 // Runs the update up to its outcome; shows only the question box.
 RunEnd RunUpdate(const std::u16string& launchString, Roles& roles);
 
-// RunUpdate, then its outcome's log line and box, then the run target after an archive.
-// Returns the exit code.
+// RunUpdate, then its outcome's log line and box. Returns the exit code.
 int RunAndReport(const std::u16string& launchString, Roles& roles);
 
 }  // namespace app

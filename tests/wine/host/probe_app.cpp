@@ -1,10 +1,15 @@
 // Stand-in for the program that the updater starts last: the run target after an archive
 // update, or the installer. It has no window; it appends one line to "<its own path>.ran"
 // with its command line and what "data.txt" beside it holds, so a test can tell that it
-// was started, from where, and whether the unpacked files were already in place.
+// was started, from where, and whether the unpacked files were already in place. It ends with
+// the number that "<its own path>.exit" holds, if there is one (a new version that fails at
+// once), else with 0. When "<its own path>.updater" holds a launch string, it first starts
+// updater.exe beside itself with it at once, as a new version that checks for updates on start
+// does, waits for it and appends "updater exit=<code>".
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "utf8_text.h"
@@ -22,6 +27,27 @@ std::string ReadFirstLine(const std::wstring& path) {
     return line;
 }
 
+void AppendUpdaterExit(const std::wstring& record, const std::wstring& folder,
+                       const std::string& launch) {
+    const std::wstring updater = folder + L"updater.exe";
+    std::wstring line = L"\"" + updater + L"\" " + std::wstring(launch.begin(), launch.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    DWORD code = 9999;
+    if (CreateProcessW(updater.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started)) {
+        WaitForSingleObject(started.hProcess, INFINITE);
+        GetExitCodeProcess(started.hProcess, &code);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    FILE* out = _wfopen(record.c_str(), L"ab");
+    if (!out) return;
+    std::fprintf(out, "updater exit=%lu\n", static_cast<unsigned long>(code));
+    std::fclose(out);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -34,5 +60,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!out) return 1;
     std::fputs(record.c_str(), out);
     std::fclose(out);
-    return 0;
+    const std::string launch = ReadFirstLine(self + L".updater");
+    if (launch != "<missing>") AppendUpdaterExit(self + L".ran", folder, launch);
+    const std::string exitCode = ReadFirstLine(self + L".exit");
+    return exitCode == "<missing>" ? 0 : std::atoi(exitCode.c_str());
 }
