@@ -34,7 +34,13 @@ std::u16string FileResult::Describe() const {
     return text;
 }
 
-FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path) {
+FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path,
+                            std::u16string_view linkFree) {
+    while (linkFree.ends_with(u'\\')) linkFree.remove_suffix(1);
+    const auto belowLinkFree = [&](std::size_t level) {
+        return !linkFree.empty() && level > linkFree.size() && path.starts_with(linkFree) &&
+               path[linkFree.size()] == u'\\';
+    };
     // Every prefix up to a backslash is a folder level, but a drive ("C:") and the server and
     // share of a UNC path ("\\srv\share") are not folders to make.
     std::size_t from = 0;
@@ -52,7 +58,10 @@ FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path) {
     std::size_t missing = levels.size();
     for (; missing > 0; --missing) {
         const EntryKind kind = files.KindOf(path.substr(0, levels[missing - 1]));
-        if (kind == EntryKind::Link) return {FileError::Link, 0};
+        if (kind == EntryKind::Link && belowLinkFree(levels[missing - 1])) {
+            return {FileError::Link, 0};
+        }
+        if (kind == EntryKind::Link) break;
         // As Windows answers a path that goes through a file: ERROR_PATH_NOT_FOUND.
         if (kind == EntryKind::File) return {FileError::NotFound, 3};
         if (kind == EntryKind::Folder) break;

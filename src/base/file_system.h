@@ -139,8 +139,11 @@ class FileSystem {
 };
 
 // Makes every missing folder above path (which names a file), outermost first. The nearest
-// level that is there must be a folder: a link there (or a file) is refused, so that nothing
-// made here lands where a link points. Levels above it are taken as they are.
-FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path);
+// level that is there must be a folder (a file there answers NotFound, as Windows does). Levels
+// below linkFree (a folder this program made) must not be links: one there is refused, so that
+// nothing made or written here lands where a link points. linkFree itself and the levels above
+// it are taken as they are: a temporary folder may well be a junction.
+FileResult MakeFoldersAbove(FileSystem& files, const std::u16string& path,
+                            std::u16string_view linkFree = {});
 
 }  // namespace base

@@ -2,8 +2,8 @@
 
 namespace net {
 
-FileSink::FileSink(base::FileSystem& fileSystem, std::u16string target)
-    : files(fileSystem), path(std::move(target)) {}
+FileSink::FileSink(base::FileSystem& fileSystem, std::u16string target, std::u16string noLinksBelow)
+    : files(fileSystem), path(std::move(target)), linkFree(std::move(noLinksBelow)) {}
 
 base::FileResult FileSink::RoomFor(std::int64_t bytes) {
     const std::size_t slash = path.find_last_of(u"\\/");
@@ -18,7 +18,7 @@ base::FileResult FileSink::RoomFor(std::int64_t bytes) {
 
 base::FileResult FileSink::Begin(std::int64_t keep, std::int64_t length) {
     file.reset();
-    if (const base::FileResult made = base::MakeFoldersAbove(files, path); !made.Ok()) {
+    if (const base::FileResult made = base::MakeFoldersAbove(files, path, linkFree); !made.Ok()) {
         return made;
     }
     if (const base::FileResult room = RoomFor(length - keep); !room.Ok()) return room;

@@ -16,7 +16,8 @@ class FileSink final : public ByteSink {
     // What a body must leave free on its volume: the system and the unpacking need room too.
     static constexpr std::uint64_t kSpareBytes = 1024 * 1024;
 
-    FileSink(base::FileSystem& files, std::u16string path);
+    // No folder on the path below linkFree (a folder this program made) may be a link.
+    FileSink(base::FileSystem& files, std::u16string path, std::u16string linkFree = {});
 
     // DiskFull with system code 0 when the rest of the body and kSpareBytes exceed the free
     // space; a volume whose free space cannot be told is tried anyway.
@@ -32,6 +33,7 @@ class FileSink final : public ByteSink {
 
     base::FileSystem& files;
     const std::u16string path;
+    const std::u16string linkFree;
     std::unique_ptr<base::WritableFile> file;  // open between Begin and Finish
 };
 

@@ -91,7 +91,7 @@ TEST(WorkFolderCleanup, RunsOfTheSameSecondGetFoldersOfTheirOwn) {
 }
 
 // Sub-folders of the work folder are made below the nearest level that is there, which must be
-// a folder: a link there is refused, and nothing is made where it points.
+// a folder: a link below the temporary folder is refused, and nothing is made where it points.
 TEST(MakeFoldersAbove, RefusesALinkOrAFileWhereItWouldMakeFolders) {
     for (const auto& [at, made] : std::initializer_list<std::pair<std::u16string, bool>>{
              {u"", true}, {u"C:\\Temp\\W\\pkg", false}, {u"C:\\Temp\\W", false}}) {
@@ -100,7 +100,7 @@ TEST(MakeFoldersAbove, RefusesALinkOrAFileWhereItWouldMakeFolders) {
         if (!at.empty()) run.files.nodes.erase(at);
         if (!at.empty()) run.files.AddLink(at, true);
         const base::FileResult result =
-            base::MakeFoldersAbove(run.files, u"C:\\Temp\\W\\pkg\\sub\\app.7z");
+            base::MakeFoldersAbove(run.files, u"C:\\Temp\\W\\pkg\\sub\\app.7z", u"C:\\Temp\\");
         EXPECT_EQ(result.Ok(), made) << Utf8(at);
         EXPECT_EQ(run.files.Has(u"C:\\Temp\\W\\pkg\\sub"), made) << Utf8(at);
         EXPECT_TRUE(run.files.linksFollowed.empty()) << Utf8(at);

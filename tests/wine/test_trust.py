@@ -318,7 +318,9 @@ class ReleaseScriptTest(TrustCase):
         # The 1.9 manifest, still signed and not expired, is older than the 2.0 one taken.
         for name, data in replay.items():
             (self.web / "out" / name).write_bytes(data)
-        before = e2e.digest(self.app)
+        # The backup the running updater.exe was left in goes at the next start, refused or not.
+        before = {rel: sha for rel, sha in e2e.digest(self.app).items()
+                  if not rel.startswith("UpdateBackup")}
         result = self.run_host("1.0", url)
         self.assertBoxes(result, (FAILED,))
         self.assertEqual(result.notices, [])

@@ -119,7 +119,7 @@ class Swap {
             // Moved aside within its volume: this works for a running program as well.
             const std::u16string kept =
                 folders.backup + std::u16string(kKeptFolderName) + u"\\" + step.path;
-            base::FileResult moved = base::MakeFoldersAbove(files, kept);
+            base::FileResult moved = base::MakeFoldersAbove(files, kept, folders.backup);
             if (moved.Ok()) moved = RetryingInUse(roles, [&] { return files.Move(path, kept); });
             if (!moved.Ok()) return moved;
         }

@@ -37,9 +37,10 @@ FetchedPackage FetchPackage(Roles& roles, std::int32_t hostWindow, const Offer& 
         hostWindow != 0 && roles.desktop.WindowExists(hostWindow) ? hostWindow : 0;
     // Owned by the transfer as well: after a cancel it may go on until its read returns.
     auto downloader = std::make_shared<net::HttpDownloader>(roles.net, roles.clock);
-    // Hashed only when there is a digest to compare with.
+    // Hashed only when there is a digest to compare with. The work folder and what lies in it
+    // were made by this run: a link there was planted, and is not written through.
     auto package = std::make_shared<HashingSink>(offer.digest ? &roles.trust : nullptr, roles.files,
-                                                 packagePath);
+                                                 packagePath, roles.processes.TempPath());
     net::DownloadOptions options;
     options.resume = true;
     options.maxLength = SizeBound(offer, roles.log);

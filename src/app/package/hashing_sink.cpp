@@ -15,8 +15,9 @@ struct IntoStream final : base::FileSystem::PieceReader {
 
 }  // namespace
 
-HashingSink::HashingSink(Trust* trustRole, base::FileSystem& fileSystem, std::u16string path)
-    : trust(trustRole), files(fileSystem), file(fileSystem, std::move(path)) {}
+HashingSink::HashingSink(Trust* trustRole, base::FileSystem& fileSystem, std::u16string path,
+                         std::u16string linkFree)
+    : trust(trustRole), files(fileSystem), file(fileSystem, std::move(path), std::move(linkFree)) {}
 
 base::FileResult HashingSink::Begin(std::int64_t keep, std::int64_t length) {
     digest.reset();

@@ -15,7 +15,9 @@ namespace app {
 class HashingSink final : public net::ByteSink {
   public:
     // Without trust it only writes the file, as a FileSink does.
-    HashingSink(Trust* trust, base::FileSystem& files, std::u16string path);
+    // No folder on the path below linkFree may be a link (see net::FileSink).
+    HashingSink(Trust* trust, base::FileSystem& files, std::u16string path,
+                std::u16string linkFree = {});
 
     base::FileResult Begin(std::int64_t keep, std::int64_t length) override;
     base::FileResult Write(const char* data, std::size_t size) override;
