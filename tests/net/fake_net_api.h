@@ -49,8 +49,6 @@ class FakeNetApi final : public NetApi {
     std::string failing;
     std::uint32_t failError = 12029;  // what LastError says after a scripted failure
     std::deque<Answer> answers;       // when not empty, each request takes the next one
-    // Addresses answered with 302 and this Location instead of a body.
-    std::map<std::u16string, std::string> redirects;
 
     // Every call with its arguments (a run of equal reads once); only "GET <address>" lines
     // when requestsOnly.
@@ -170,10 +168,6 @@ class FakeNetApi final : public NetApi {
         answer.body = found == bodies.end() ? "" : found->second;
         answer.length = contentLength;
         rounds = repeats;
-        if (const auto redirect = redirects.find(address); redirect != redirects.end()) {
-            answer.head = "HTTP/1.1 302 Found";
-            answer.location = redirect->second;
-        }
     }
     NetHandle NewHandle() { return reinterpret_cast<NetHandle>(++handleCount); }
     static std::string Name(NetHandle handle) {
