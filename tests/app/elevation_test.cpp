@@ -27,14 +27,10 @@ const std::u16string kProbe = u"C:\\App\\UpdateProbe1700000000.tmp";
 // A signed update to 2.4 whose archive puts a new App.exe in place, in a folder this user may
 // not write.
 void ServeSignedUpdate(apptest::FakeRun& run) {
-    run.ArchiverSucceeds();
+    apptest::ServeArchive(run, kSha256);
     run.files.AddFile(u"C:\\App\\update-key.pem", kKey);
-    run.files.AddFile(u"C:\\App\\App.exe", "old");
     run.files.denied.insert(kProbe);
-    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z", "0", kSha256);
     run.net.bodies[u"srv/update.xml.sig"] = kSignature;
-    run.net.bodies[u"srv/app.7z"] = "package bytes";
-    run.processes.unpack = [&run] { run.files.AddFile(run.Stage() + u"App.exe", "new"); };
 }
 
 bool Saw(const apptest::FakeRun& run, const std::string& start) {
@@ -44,9 +40,7 @@ bool Saw(const apptest::FakeRun& run, const std::string& start) {
 
 TEST(PackageHold, NothingCanChangeThePackageFromItsCheckToItsUse) {
     apptest::FakeRun run;
-    run.ArchiverSucceeds();
-    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
-    run.net.bodies[u"srv/app.7z"] = "package bytes";
+    apptest::ServeArchive(run);
     const std::u16string package = run.WorkFolder() + u"\\app.7z";
     base::FileResult written, moved;
     run.processes.duringHostWait = [&] {
@@ -100,14 +94,6 @@ TEST(ElevatedApply, TheFirstCopyMapsTheElevatedEnd) {
                       run.log.lines.end());
         }
     }
-    // A folder this user can write never starts a second copy, and keeps no probe.
-    apptest::FakeRun run;
-    ServeSignedUpdate(run);
-    run.files.denied.clear();
-    apptest::RunWhole(run);
-    EXPECT_FALSE(Saw(run, "elevate"));
-    EXPECT_FALSE(run.files.Has(kProbe));
-    EXPECT_EQ(run.files.Content(u"C:\\App\\App.exe"), "new");
 }
 
 TEST(ElevatedApply, TheElevatedCopyChecksEverythingAgain) {
@@ -179,15 +165,6 @@ TEST(ElevatedApply, OnlyItsOwnFormStartsTheElevatedCopy) {
         EXPECT_FALSE(app::ReadElevatedForm(bad)) << apptest::Utf8(bad);
     }
     EXPECT_FALSE(app::IsElevatedForm(u"2.2#920#http://srv/update.xml"));
-}
-
-TEST(RunLock, ThatCannotBeCreatedStopsTheRun) {
-    apptest::FakeRun run;
-    run.processes.lockFails = true;
-    run.net.bodies[u"srv/update.xml"] = apptest::Offer("app.7z");
-    EXPECT_EQ(apptest::RunWhole(run, u"2.2#920#http://srv/update.xml#"), kFail);
-    EXPECT_EQ(run.exitCode, app::kExitFailed);
-    EXPECT_EQ(run.log.lines[1], u"the one-run lock could not be created, error 5; stopping");
 }
 
 }  // namespace

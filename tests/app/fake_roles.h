@@ -30,7 +30,7 @@ class FakeDesktop final : public app::Desktop {
                        " " + kKinds[static_cast<int>(kind)]);
         return answer;
     }
-    app::Language UserLanguage() override { return language; }
+    app::Language UserLanguage() override { return app::Language::Chinese; }
     bool WindowExists(std::int32_t window) override { return window != 0; }
     // The transfer runs inline, as if on the window's worker; windowEnds other than Done plays
     // the user pressing Cancel or the window's 60 s rule, either of which stops the worker.
@@ -48,7 +48,6 @@ class FakeDesktop final : public app::Desktop {
     app::TransferEnd windowEnds = app::TransferEnd::Done;
     std::vector<std::int32_t> progressOwners;  // kNoWindow for a download shown in no window
     static constexpr std::int32_t kNoWindow = -999;
-    app::Language language = app::Language::Chinese;
 
   private:
     Seen& seen;
@@ -62,8 +61,7 @@ class FakeProcesses final : public app::Processes {
         explicit HostWatch(app::WaitResult answer, std::uint32_t code = 0,
                            std::function<void()> meanwhile = {})
             : result(answer), exitCode(code), duringWait(std::move(meanwhile)) {}
-        app::WaitResult WaitForEnd(std::uint32_t milliseconds) override {
-            waitedMs = milliseconds;
+        app::WaitResult WaitForEnd(std::uint32_t) override {
             if (duringWait) duringWait();
             return result;
         }
@@ -71,7 +69,6 @@ class FakeProcesses final : public app::Processes {
         app::WaitResult result;
         std::uint32_t exitCode;
         std::function<void()> duringWait;
-        std::uint32_t waitedMs = 0;
     };
     // How the next start goes; a start with none scripted runs on past any wait.
     struct FakeStart {
@@ -233,17 +230,12 @@ struct FakeRun {
         files.AddFolder(u"C:\\App");
         clock.calendarSeconds = 1700000000;
     }
-    // The work folder a run of this second makes first.
-    std::u16string WorkFolder() const {
+    // The work folder a run of this second makes first, and the stage it unpacks into.
+    std::u16string WorkFolder() const { return processes.tempPath + u"UpdateTemp" + Second(); }
+    std::u16string Stage() const { return u"C:\\App\\UpdateStage" + Second() + u"\\"; }
+    std::u16string Second() const {
         const std::string seconds = std::to_string(clock.calendarSeconds);
-        return processes.tempPath + u"UpdateTemp" + std::u16string(seconds.begin(), seconds.end());
-    }
-    // The archiver ends with 0, having unpacked what unpack writes (nothing by default).
-    void ArchiverSucceeds() { processes.archiverRun.state = app::HiddenRun::State::Ended; }
-    // The stage a run of this second unpacks into, beside the application.
-    std::u16string Stage() const {
-        const std::string seconds = std::to_string(clock.calendarSeconds);
-        return u"C:\\App\\UpdateStage" + std::u16string(seconds.begin(), seconds.end()) + u"\\";
+        return {seconds.begin(), seconds.end()};
     }
 
     net::testing::FakeNetApi net;

@@ -194,8 +194,7 @@ TEST(RepairApplicationFolder, RemovesOurLeftoversAndNothingElse) {
          u"App.exe=app"});
     run.files.AddLink(u"C:\\App\\UpdateStage9", true);
     app::RepairApplicationFolder(run.roles, u"C:\\App");
-    Tree left;
-    for (const auto& [path, node] : run.files.Under(kFolders.target)) left[path] = node;
+    const Tree left = run.files.Under(kFolders.target);
     EXPECT_EQ(left.size(), 4u);
     for (const std::u16string kept :
          {u"App.exe", u"UpdateBackupOfMine", u"UpdateStage", u"UpdateStage9"}) {

@@ -29,7 +29,8 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         std::string manifest = apptest::Offer("app.7z"), package = "app.7z";  // served
         app::BoxAnswer answer{app::BoxAnswer::Button::Yes, 6};
         app::TransferEnd window = app::TransferEnd::Done;  // how the progress window ended
-        bool otherUpdater = false, watching = false, appInUse = false, noTempFolder = false;
+        bool otherUpdater = false, watching = false, appInUse = false, noTempFolder = false,
+             lockFails = false;          // the one-run lock cannot even be created
         std::vector<Start> starts = {};  // how the run target's starts go
         bool heldAfterStart = false;     // the new App.exe cannot be removed once started
         State archiver = State::Ended;
@@ -102,6 +103,11 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .seen = get + kAsk + fetch,
          .steps = {u"package download cancelled by the user; partial package deleted",
                    u"outcome: cancelled, nothing applied"}},
+        {.what = "no lock",
+         .launch = u"2.2#920#http://srv/update.xml#",
+         .lockFails = true,
+         .seen = kFail,
+         .steps = {u"the one-run lock could not be created, error 5; stopping"}},
         // A second updater for the same folder does nothing at all.
         {.what = "other updater", .otherUpdater = true, .seen = ""},
         // An installer keeps its package; an unpacked archive's is deleted.
@@ -111,7 +117,8 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
          .seen =
              get + kAsk + "; GET srv/pkg\\Setup.exe; told; open %W%pkg\\Setup.exe; package left",
          .steps = {u"outcome: installer started"}},
-        // The new version must start: it runs past the watch, or ends at once with 0.
+        // The new version must start: it runs past the watch, or ends at once with 0. A folder
+        // this user may write is updated by this copy, and no probe is left in it.
         {.what = "archive",
          .seen = applied,
          .appExe = "new",
@@ -179,11 +186,11 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
     };
     for (const auto& c : cases) {
         apptest::FakeRun run;
-        run.ArchiverSucceeds();
         run.desktop.answer = c.answer;
         run.desktop.windowEnds = c.window;
         run.processes.otherUpdaterRuns = c.otherUpdater;
         run.processes.otherUpdaterWatches = c.watching;
+        run.processes.lockFails = c.lockFails;
         run.processes.starts = c.starts;
         if (c.heldAfterStart) {
             run.processes.onStart = [&] { run.files.inUse[u"C:\\App\\App.exe"] = 1000; };
@@ -198,6 +205,8 @@ TEST(RunAndReport, BoxesDownloadsStartsAndLoggedSteps) {
         const std::u16string package(c.package.begin(), c.package.end());
         if (!package.empty()) run.net.bodies[u"srv/" + package] = "package bytes";
         EXPECT_EQ(apptest::RunWhole(run, c.launch), c.seen) << c.what;
+        // A plain run ends with 0 whatever happened; with options (here a failing one) it says so.
+        EXPECT_EQ(run.exitCode, c.launch.ends_with(u"#") ? app::kExitFailed : 0) << c.what;
         // A hung archiver is ended after ten minutes.
         const bool unpacked = c.seen.find("unpack") != std::string::npos;
         EXPECT_EQ(run.processes.archiverLimitMs, unpacked ? 10u * 60 * 1000 : 0) << c.what;

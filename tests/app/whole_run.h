@@ -31,6 +31,15 @@ inline std::string Offer(const std::string& name, const std::string& type = "0",
            "/></UpdateExe></config>";
 }
 
+// A clean archiver unpacks app.7z, offered with attributes, as a new App.exe over the old one.
+inline void ServeArchive(FakeRun& run, const std::string& attributes = "") {
+    run.processes.archiverRun.state = app::HiddenRun::State::Ended;
+    run.files.AddFile(u"C:\\App\\App.exe", "old");
+    run.processes.unpack = [&run] { run.files.AddFile(run.Stage() + u"App.exe", "new"); };
+    run.net.bodies[u"srv/update.xml"] = Offer("app.7z", "0", attributes);
+    run.net.bodies[u"srv/app.7z"] = "package bytes";
+}
+
 // In order: each box, each address fetched ("GET ..."), "told" when the host window was sent
 // 0x467, "unpack" when the archiver was run, what was started ("start ..." as a program,
 // "open ..." by the shell, %W% for the work folder); then "package left" when the package is

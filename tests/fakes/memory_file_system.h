@@ -61,7 +61,6 @@ class MemoryFileSystem final : public base::FileSystem {
     std::set<std::u16string> denied;
     // Writes into open files fail once a file would grow past this; 0: no limit.
     std::size_t diskLimit = 0;
-    int flushes = 0;
 
     // --- base::FileSystem ---
     base::EntryKind KindOf(const std::u16string& path) override {
@@ -181,11 +180,8 @@ class MemoryFileSystem final : public base::FileSystem {
     std::map<std::u16string, int> holds;
     base::FileResult Hide(const std::u16string& path) override {
         if (const auto failed = Step(path); !failed.Ok()) return failed;
-        if (!nodes.contains(Key(path))) return kFileNotFound;
-        hidden.insert(Key(path));
-        return {};
+        return nodes.contains(Key(path)) ? base::FileResult{} : kFileNotFound;
     }
-    std::set<std::u16string> hidden;
 
     // Last write times of folders for ListFolders, by whole path; 0 when not given.
     std::map<std::u16string, std::int64_t> ages;
@@ -248,10 +244,7 @@ class MemoryFileSystem final : public base::FileSystem {
             return {};
         }
         base::FileResult Close() override { return {}; }
-        base::FileResult Flush() override {
-            ++files.flushes;
-            return files.Step(key);
-        }
+        base::FileResult Flush() override { return files.Step(key); }
 
       private:
         MemoryFileSystem& files;
